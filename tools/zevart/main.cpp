@@ -58,8 +58,8 @@ int info(const char *bmp, const char *prt) {
                 art.frameCount, art.extInfoCount, art.groupCount);
     for (uint32_t g = 0; g < art.groupCount; ++g) {
         const mem_group &gr = art.groups[g];
-        std::printf("  group %u: %u frames, ext info %s, %u appendix entries\n", g, gr.frameCount,
-                    gr.extInfo ? "yes" : "no", gr.appendixCount);
+        std::printf("  group %u: %u frame%s, ext info %s, appendix entries %u\n", g, gr.frameCount,
+                    gr.frameCount == 1 ? "" : "s", gr.extInfo ? "yes" : "no", gr.appendixCount);
     }
     return 0;
 }
