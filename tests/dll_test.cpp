@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -27,6 +29,44 @@ TEST(Dll, LoadsAndClosesTheSample) {
     EXPECT_EQ(h->loadState, ART_EMPTY);
     h->~art_handle();
     operator delete(block);
+}
+
+// As the viewer does: size a surface by the rectangle, draw at (-left, -top).
+TEST(Dll, DrawsThroughTheExports) {
+    art_handle h;
+    ASSERT_EQ(LoadArtFromFile(sample("zev_art.bmp").c_str(), sample("zev_art.prt").c_str(), &h), 0);
+    RECT r;
+    ASSERT_TRUE(h.frames[0].getDrawRect(&r));
+    const int w = r.right - r.left, rows = r.bottom - r.top;
+    ASSERT_GT(w, 0);
+    ASSERT_GT(rows, 0);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = w;
+    info.bmiHeader.biHeight = rows;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<RGBQUAD> a(size_t(w) * rows), b(a.size());
+    std::memset(a.data(), 0xCC, a.size() * 4);
+    std::memset(b.data(), 0xCC, b.size() * 4);
+    EXPECT_TRUE(h.frames[0].draw(a.data(), &info, -r.left, -r.top));
+    EXPECT_TRUE(drawFrameDIB(b.data(), &info, -r.left, -r.top, &h, 0));
+    EXPECT_EQ(std::memcmp(a.data(), b.data(), a.size() * 4), 0);
+    std::vector<RGBQUAD> poison(a.size());
+    std::memset(poison.data(), 0xCC, poison.size() * 4);
+    EXPECT_NE(std::memcmp(a.data(), poison.data(), a.size() * 4), 0) << "nothing was drawn";
+
+    // Each member and export once, the results as clients see them.
+    mem_pic *run = h.frames[0].pics;
+    ASSERT_TRUE(run[0].getDrawRect(&r));
+    ASSERT_TRUE(run[0].image->getDrawRect(&r));
+    EXPECT_TRUE(run[0].draw(a.data(), &info, 0, 0));
+    EXPECT_TRUE(run[0].image->draw(a.data(), &info, 0, 0));
+    EXPECT_TRUE(drawPicDIB(a.data(), &info, 0, 0, &h, 0));
+    EXPECT_TRUE(drawImageDIB(a.data(), &info, 0, 0, &h, 0));
+    EXPECT_FALSE(drawImageDIB(a.data(), &info, 0, 0, &h, h.imageCount));
+    EXPECT_FALSE(drawPicDIB(a.data(), &info, 0, 0, &h, h.picCount));
+    EXPECT_FALSE(drawFrameDIB(a.data(), &info, 0, 0, &h, h.frameCount));
 }
 
 } // namespace
