@@ -1,0 +1,155 @@
+#include "file_sink.h"
+
+#include <errno.h>
+#include <stdio.h>
+#include <string.h>
+
+#include <atomic>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// Temporary names are the target's name plus the process id and a serial, so
+// sinks in different threads and processes never meet.
+unsigned next_serial() {
+    static std::atomic<unsigned> serial{0};
+    return ++serial;
+}
+
+const int kNameAttempts = 100;
+
+} // namespace
+
+#ifdef _WIN32
+
+bool file_sink::open(const char *path) {
+    discard();
+    if (!path || !*path || strlen(path) > kMaxPath) return false;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        snprintf(temp_, sizeof temp_, "%s.%lu-%u.tmp", path,
+                 static_cast<unsigned long>(GetCurrentProcessId()), next_serial());
+        file_ = CreateFileA(temp_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                            CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file_ != INVALID_HANDLE_VALUE) {
+            target_ = path;
+            return true;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) break;
+    }
+    temp_[0] = 0;
+    return false;
+}
+
+bool file_sink::write(const void *data, size_t n) {
+    if (file_ == INVALID_HANDLE_VALUE) return false;
+    const char *p = static_cast<const char *>(data);
+    while (n) {
+        DWORD chunk = n > (1u << 30) ? (1u << 30) : static_cast<DWORD>(n);
+        DWORD done = 0;
+        if (!WriteFile(file_, p, chunk, &done, nullptr) || done == 0) return false;
+        p += done;
+        n -= done;
+    }
+    return true;
+}
+
+bool file_sink::close_file() {
+    if (file_ == INVALID_HANDLE_VALUE) return true;
+    bool ok = CloseHandle(file_) != 0;
+    file_ = INVALID_HANDLE_VALUE;
+    return ok;
+}
+
+bool file_sink::commit() {
+    if (!target_) return false;
+    if (close_file() && MoveFileExA(temp_, target_, MOVEFILE_REPLACE_EXISTING)) {
+        temp_[0] = 0;
+        target_ = nullptr;
+        return true;
+    }
+    discard();
+    return false;
+}
+
+void file_sink::discard() {
+    close_file();
+    if (temp_[0]) DeleteFileA(temp_);
+    temp_[0] = 0;
+    target_ = nullptr;
+}
+
+#else
+
+bool file_sink::open(const char *path) {
+    discard();
+    if (!path || !*path || strlen(path) > kMaxPath) return false;
+    // A rename would replace a file whose owner made it read-only; writing it
+    // in place would not be allowed, so neither is replacing it. The file that
+    // replaces it keeps its permissions.
+    struct stat old;
+    bool replacing = stat(path, &old) == 0 && S_ISREG(old.st_mode);
+    if (replacing && faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return false;
+    for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
+        snprintf(temp_, sizeof temp_, "%s.%ld-%u.tmp", path, static_cast<long>(getpid()),
+                 next_serial());
+        file_ = ::open(temp_, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (file_ >= 0) {
+            target_ = path;
+            if (replacing && fchmod(file_, old.st_mode & 07777) != 0) {
+                discard();
+                return false;
+            }
+            return true;
+        }
+        if (errno != EEXIST) break;
+    }
+    temp_[0] = 0;
+    return false;
+}
+
+bool file_sink::write(const void *data, size_t n) {
+    if (file_ < 0) return false;
+    const char *p = static_cast<const char *>(data);
+    while (n) {
+        size_t chunk = n > (1u << 30) ? (1u << 30) : n;
+        ssize_t done = ::write(file_, p, chunk);
+        if (done < 0 && errno == EINTR) continue;
+        if (done <= 0) return false;
+        p += done;
+        n -= static_cast<size_t>(done);
+    }
+    return true;
+}
+
+bool file_sink::close_file() {
+    if (file_ < 0) return true;
+    bool ok = ::close(file_) == 0 || errno == EINTR; // Linux closes it even then
+    file_ = -1;
+    return ok;
+}
+
+bool file_sink::commit() {
+    if (!target_) return false;
+    if (close_file() && rename(temp_, target_) == 0) {
+        temp_[0] = 0;
+        target_ = nullptr;
+        return true;
+    }
+    discard();
+    return false;
+}
+
+void file_sink::discard() {
+    close_file();
+    if (temp_[0]) unlink(temp_);
+    temp_[0] = 0;
+    target_ = nullptr;
+}
+
+#endif
