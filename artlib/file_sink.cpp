@@ -30,6 +30,12 @@ const int kNameAttempts = 100;
 bool file_sink::open(const char *path) {
     discard();
     if (!path || !*path || strlen(path) > kMaxPath) return false;
+    // Writing in place (CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL) would be refused
+    // for a read-only, hidden or system file; so is replacing it.
+    DWORD old = GetFileAttributesA(path);
+    const DWORD kept = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) && (old & kept))
+        return false;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         snprintf(temp_, sizeof temp_, "%s.%lu-%u.tmp", path,
                  static_cast<unsigned long>(GetCurrentProcessId()), next_serial());

@@ -525,17 +525,21 @@ TEST(BmpWriterFiles, FolderInTheWayLeavesNoTemporaryFile) {
 
 #ifdef _WIN32
 
-TEST(BmpWriterFiles, ReadOnlyFileIsKept) {
+// Files that CREATE_ALWAYS would not overwrite are not replaced either.
+TEST(BmpWriterFiles, ReadOnlyHiddenAndSystemFilesAreKept) {
     temp_dir dir;
     const std::string path = dir.file("locked.bmp");
-    write_file(path, bytes(100, 0xAB));
-    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     BITMAPINFO bi = make_info(1, 1, 32);
     const uint8_t px[4] = {};
-    EXPECT_FALSE(dib(path, px, bi, 0));
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EXPECT_EQ(read_file(path), bytes(100, 0xAB));
-    EXPECT_EQ(folder(dir), std::vector<std::string>{"locked.bmp"});
+    for (DWORD attribute :
+         {FILE_ATTRIBUTE_READONLY, FILE_ATTRIBUTE_HIDDEN, FILE_ATTRIBUTE_SYSTEM}) {
+        write_file(path, bytes(100, 0xAB));
+        ASSERT_TRUE(SetFileAttributesA(path.c_str(), attribute));
+        EXPECT_FALSE(dib(path, px, bi, 0)) << attribute;
+        SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(read_file(path), bytes(100, 0xAB)) << attribute;
+        EXPECT_EQ(folder(dir), std::vector<std::string>{"locked.bmp"}) << attribute;
+    }
 }
 
 #else

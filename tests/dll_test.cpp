@@ -69,4 +69,32 @@ TEST(Dll, DrawsThroughTheExports) {
     EXPECT_FALSE(drawFrameDIB(a.data(), &info, 0, 0, &h, h.frameCount));
 }
 
+TEST(Dll, WritesBitmapFiles) {
+    char folder[MAX_PATH], name[MAX_PATH];
+    ASSERT_TRUE(GetTempPathA(MAX_PATH, folder));
+    ASSERT_TRUE(GetTempFileNameA(folder, "zev", 0, name)); // an existing file to replace
+    BITMAPINFO bi = {};
+    bi.bmiHeader.biSize = 40;
+    bi.bmiHeader.biWidth = 5;
+    bi.bmiHeader.biHeight = 3;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    RGBQUAD pixels[15] = {};
+    auto size = [&] {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        return GetFileAttributesExA(name, GetFileExInfoStandard, &data) ? data.nFileSizeLow : 0;
+    };
+    EXPECT_TRUE(DIBitsToFile(name, pixels, &bi, 16));
+    EXPECT_EQ(size(), 94u);
+    bi.bmiHeader.biClrUsed = 2;
+    bi.bmiHeader.biSizeImage = 12;
+    EXPECT_TRUE(DIBitsToFile8(name, pixels, &bi, pixels));
+    EXPECT_EQ(size(), 74u);
+    EXPECT_TRUE(DIBitsToFile1(name, pixels, &bi, pixels));
+    EXPECT_EQ(size(), 74u);
+    bi.bmiHeader.biBitCount = 8;
+    EXPECT_FALSE(DIBitsToFile(name, pixels, &bi, 0));
+    EXPECT_TRUE(DeleteFileA(name));
+}
+
 } // namespace
