@@ -7,6 +7,12 @@
 
 #include <vector>
 
+// The art set's tables mean something only while it is loaded: the index
+// exports check this before they follow any table.
+inline bool art_loaded(const art_handle *art) {
+    return art && art->loadState == ART_LOADED;
+}
+
 // Every heap block of one loaded set (tables, colour blocks, pixel area and the
 // two name strings). Freed together by the last handle that shares the set.
 struct set_blocks {

@@ -5,7 +5,7 @@
 // so an anchor plus an offset or a position plus a width never overflows.
 // The image rectangle is clipped against the surface once; the row loops in
 // blitter.cpp then touch only pixels that lie inside it.
-#include "art_handle.h"
+#include "art_set.h"
 #include "blitter.h"
 
 #include <algorithm>
@@ -159,31 +159,22 @@ bool mem_frame::getDrawRect(RECT *out) {
     return set_rect(out, all);
 }
 
-namespace {
-
-// The art set's tables mean something only while it is loaded.
-bool loaded(const art_handle *art) {
-    return art && art->loadState == ART_LOADED;
-}
-
-} // namespace
-
 extern "C" {
 
 bool drawImageDIB(RGBQUAD *surface, BITMAPINFO *info, int x, int y, art_handle *art,
                   unsigned index) {
-    if (!loaded(art) || index >= art->imageCount) return false;
+    if (!art_loaded(art) || index >= art->imageCount) return false;
     return art->images[index].draw(surface, info, x, y);
 }
 
 bool drawPicDIB(RGBQUAD *surface, BITMAPINFO *info, int x, int y, art_handle *art, unsigned index) {
-    if (!loaded(art) || index >= art->picCount) return false;
+    if (!art_loaded(art) || index >= art->picCount) return false;
     return art->pics[index].draw(surface, info, x, y);
 }
 
 bool drawFrameDIB(RGBQUAD *surface, BITMAPINFO *info, int x, int y, art_handle *art,
                   unsigned index) {
-    if (!loaded(art) || index >= art->frameCount) return false;
+    if (!art_loaded(art) || index >= art->frameCount) return false;
     return art->frames[index].draw(surface, info, x, y);
 }
 
