@@ -1,81 +1,310 @@
-// zevart: command-line access to art sets.
-//   zevart info BMP PRT     counts, palettes, images and groups at a glance
-#include "art_handle.h"
+// zevart: inspect art sets and export their objects as ordinary images.
+// This file reads the command line and hands over to the command.
+#include "args.h"
+#include "commands.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <map>
+#include <functional>
 
 namespace {
 
-const char *load_error_text(int code) {
-    switch (code) {
-    case ART_ERR_MAGIC:
-        return "the art-structure file cannot be read or does not start with \"CPAL\"";
-    case ART_ERR_PALETTE:
-        return "a palette's colour data is shorter than its size says";
-    case ART_ERR_FORMAT:
-        return "the art-structure file is truncated or inconsistent";
-    case ART_ERR_BITMAP:
-        return "the bitmap file cannot be read or lacks a pixel block";
-    case ART_ERR_MEMORY:
-        return "not enough memory for the art set";
-    default:
-        return "unknown failure";
-    }
+const char kUsage[] = "usage: zevart COMMAND [OPTIONS] ...\n"
+                      "\n"
+                      "  zevart info BMP PRT              what the art set holds\n"
+                      "  zevart dump BMP PRT              its whole structure as JSON\n"
+                      "  zevart export BMP PRT OUTDIR     objects as image files\n"
+                      "  zevart render BMP PRT KIND INDEX -o FILE   one object\n"
+                      "\n"
+                      "BMP is the bitmap file (zev_art.bmp), PRT the art-structure file\n"
+                      "(zev_art.prt). 'zevart COMMAND --help' tells more; --version the version.\n"
+                      "Exit status: 0 done, 1 bad usage, 2 the art set cannot be loaded,\n"
+                      "3 some objects could not be written, 4 an output file exists.\n";
+
+const char kInfoHelp[] = "usage: zevart info [--all] BMP PRT\n"
+                         "\n"
+                         "Counts of every table, palette sizes, image types with their sizes and\n"
+                         "the groups with their frame counts and draw rectangles.\n"
+                         "\n"
+                         "  --all     list every group, also when there are more than 20\n";
+
+const char kDumpHelp[] = "usage: zevart dump [-o FILE] [--force] [--compact] BMP PRT\n"
+                         "\n"
+                         "The whole structure as JSON: every palette, image, picture, frame,\n"
+                         "group and extended-info record with its fields, draw rectangle and the\n"
+                         "indexes of the records it refers to.\n"
+                         "\n"
+                         "  -o FILE     write to FILE instead of standard output\n"
+                         "  --force     replace FILE if it exists\n"
+                         "  --compact   one line, no indentation\n";
+
+const char kExportHelp[] =
+    "usage: zevart export [OPTIONS] BMP PRT OUTDIR\n"
+    "\n"
+    "Writes every object (or one) into OUTDIR, made if missing, with names such as\n"
+    "image-00012.png, picture-00004.png, frame-00007.png and group-0003.gif.\n"
+    "\n"
+    "  --kind KIND     image, picture, frame or group (default: all four)\n"
+    "  --index N       only object N of that kind (needs --kind)\n"
+    "  --format F      png (default where built with libpng): RGBA, transparent\n"
+    "                  where nothing is drawn, shadows translucent black; groups as\n"
+    "                  animations (see --anim).\n"
+    "                  bmp32, bmp24, bmp16: as the viewer saves them (orange\n"
+    "                  background); a group gives one file per frame,\n"
+    "                  group-0003-000.bmp, all in the group's rectangle.\n"
+    "                  bmp8: the image's own pixels and palette (images and\n"
+    "                  pictures only)\n"
+    "  --anim A        group animations with --format png: both (default), apng\n"
+    "                  (group-0003.png) or gif (group-0003.gif); 150 ms a frame\n"
+    "  --sheet         also a sprite sheet of every group: group-0003-sheet.png\n"
+    "                  and group-0003-sheet.json\n"
+    "  --level N       PNG compression, 0 (none) to 9 (smallest); default 1\n"
+    "  --jobs N        threads (default: one per processor)\n"
+    "  --force         replace existing files (otherwise nothing is written when\n"
+    "                  any file to be written exists)\n"
+    "  --quiet         no progress line and no notes\n";
+
+const char kRenderHelp[] =
+    "usage: zevart render [OPTIONS] BMP PRT KIND INDEX -o FILE\n"
+    "\n"
+    "Draws one object (KIND: image, picture, frame or group) into FILE. Its\n"
+    "extension chooses the format: .png (a group: animated PNG), .gif (a group:\n"
+    "animated GIF) or .bmp (32-bit; one picture, so a group needs --frame).\n"
+    "\n"
+    "  -o FILE             the output file\n"
+    "  --background COLOR  #RRGGBB or transparent (default: transparent; for\n"
+    "                      .bmp the viewer's orange, #FF7F00)\n"
+    "  --scale N           enlarge N times, nearest neighbour (1 to 64)\n"
+    "  --frame F           of a group, only frame F, in the group's rectangle\n"
+    "  --force             replace FILE if it exists\n";
+
+int usage_error(const char *command, const std::string &message) {
+    print_error(message);
+    std::fprintf(stderr, "Try 'zevart %s --help'.\n", command);
+    return EXIT_USAGE;
 }
 
-int info(const char *bmp, const char *prt) {
-    art_handle art;
-    int code = LoadArtFromFile(bmp, prt, &art);
-    if (code != ART_OK) {
-        std::fprintf(stderr, "zevart: cannot load %s with %s: %s (code %d)\n", prt, bmp,
-                     load_error_text(code), code);
-        return 2;
+bool wants_help(int argc, char **argv) {
+    for (int i = 2; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) return false;
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) return true;
     }
-    std::printf("art set   %s\n          %s\n", prt, bmp);
-    std::printf("palettes  %u\n", art.paletteCount);
-    for (uint32_t i = 0; i < art.paletteCount; ++i)
-        std::printf("  palette %u: %u colours\n", i, art.palettes[i].colorCount);
-
-    std::printf("images    %u\n", art.imageCount);
-    std::map<int, std::pair<uint32_t, uint64_t>> byType; // type -> count, pixel bytes
-    int32_t minW = INT32_MAX, maxW = INT32_MIN, minH = INT32_MAX, maxH = INT32_MIN;
-    for (uint32_t i = 0; i < art.imageCount; ++i) {
-        const mem_image &im = art.images[i];
-        auto &t = byType[im.type];
-        ++t.first;
-        minW = std::min(minW, im.width), maxW = std::max(maxW, im.width);
-        minH = std::min(minH, im.height), maxH = std::max(maxH, im.height);
-    }
-    for (auto &[type, t] : byType)
-        std::printf("  type %d (%s): %u\n", type, type == 4 || type == 5 ? "1-bit shadow" : "8-bit",
-                    t.first);
-    if (art.imageCount) std::printf("  sizes %d..%d x %d..%d pixels\n", minW, maxW, minH, maxH);
-
-    std::printf("pictures  %u\nframes    %u\next info  %u\ngroups    %u\n", art.picCount,
-                art.frameCount, art.extInfoCount, art.groupCount);
-    for (uint32_t g = 0; g < art.groupCount; ++g) {
-        const mem_group &gr = art.groups[g];
-        std::printf("  group %u: %u frame%s, ext info %s, appendix entries %u\n", g, gr.frameCount,
-                    gr.frameCount == 1 ? "" : "s", gr.extInfo ? "yes" : "no", gr.appendixCount);
-    }
-    return 0;
+    return false;
 }
 
-void usage(FILE *to) {
-    std::fprintf(to, "usage: zevart info BMP PRT\n");
+bool parse_colour(const std::string &text, look &how) {
+    if (text == "transparent") {
+        how.transparent = true;
+        return true;
+    }
+    std::string hex = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (hex.size() != 6 || hex.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+        return false;
+    unsigned long v = std::stoul(hex, nullptr, 16);
+    how.transparent = false;
+    how.background = {BYTE(v), BYTE(v >> 8), BYTE(v >> 16), 0};
+    return true;
 }
+
+bool ends_with(std::string text, const char *suffix) {
+    for (char &c : text) c = char(std::tolower(static_cast<unsigned char>(c)));
+    size_t n = std::strlen(suffix);
+    return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
+}
+
+int info_command(const parsed_args &a) {
+    if (a.positional.size() != 2) return usage_error("info", "info needs BMP and PRT");
+    info_options o;
+    o.bmp = a.positional[0], o.prt = a.positional[1], o.allGroups = a.has("--all");
+    return run_info(o);
+}
+
+int dump_command(const parsed_args &a) {
+    if (a.positional.size() != 2) return usage_error("dump", "dump needs BMP and PRT");
+    dump_options o;
+    o.bmp = a.positional[0], o.prt = a.positional[1];
+    if (a.has("-o")) o.output = a.value("-o");
+    o.force = a.has("--force");
+    o.compact = a.has("--compact");
+    return run_dump(o);
+}
+
+int export_command(const parsed_args &a) {
+    if (a.positional.size() != 3) return usage_error("export", "export needs BMP, PRT and OUTDIR");
+    export_options o;
+    o.bmp = a.positional[0], o.prt = a.positional[1], o.outdir = a.positional[2];
+    if (a.has("--kind")) {
+        if (!parse_kind(a.value("--kind"), o.only))
+            return usage_error("export", "unknown kind '" + a.value("--kind") + "'");
+        o.allKinds = false;
+    }
+    if (a.has("--index")) {
+        if (o.allKinds) return usage_error("export", "--index needs --kind");
+        if (!parse_number(a.value("--index"), UINT32_MAX, o.index))
+            return usage_error("export",
+                               "--index needs a number, not '" + a.value("--index") + "'");
+        o.oneIndex = true;
+    }
+    const std::string format = a.has("--format") ? a.value("--format")
+                               : have_png()      ? "png"
+                                                 : "bmp32";
+    const std::pair<const char *, still_format> formats[] = {{"png", still_format::png},
+                                                             {"bmp32", still_format::bmp32},
+                                                             {"bmp24", still_format::bmp24},
+                                                             {"bmp16", still_format::bmp16},
+                                                             {"bmp8", still_format::bmp8}};
+    bool known = false;
+    for (auto &[name, f] : formats)
+        if (format == name) o.format = f, known = true;
+    if (!known) return usage_error("export", "unknown format '" + format + "'");
+    if (o.format == still_format::png && !have_png())
+        return usage_error("export", "this build writes no PNG files; use --format bmp32, bmp24, "
+                                     "bmp16 or bmp8");
+    if (o.format == still_format::bmp8 && !o.allKinds &&
+        (o.only == kind::frame || o.only == kind::group))
+        return usage_error("export", "bmp8 holds an image's own pixels: only images and pictures");
+    if (a.has("--anim")) {
+        const std::string &anim = a.value("--anim");
+        if (anim != "both" && anim != "apng" && anim != "gif")
+            return usage_error("export", "--anim is both, apng or gif, not '" + anim + "'");
+        o.apng = anim != "gif";
+        o.gif = anim != "apng";
+    }
+    if (o.format == still_format::png && o.gif && !have_gif()) {
+        if (a.has("--anim") && !o.apng)
+            return usage_error("export", "this build writes no GIF files");
+        o.gif = false;
+    }
+    o.sheet = a.has("--sheet");
+    if (o.sheet && !have_png()) return usage_error("export", "this build writes no PNG files");
+    if (o.sheet && !o.allKinds && o.only != kind::group)
+        return usage_error("export", "--sheet is for groups");
+    uint32_t n = 1;
+    if (a.has("--level") && !parse_number(a.value("--level"), 9, n))
+        return usage_error("export", "--level is a number from 0 to 9");
+    o.level = a.has("--level") ? int(n) : 1;
+    if (a.has("--jobs")) {
+        if (!parse_number(a.value("--jobs"), 256, n) || n == 0)
+            return usage_error("export", "--jobs is a number from 1 to 256");
+        o.jobs = n;
+    }
+    o.force = a.has("--force");
+    o.quiet = a.has("--quiet");
+    return run_export(o);
+}
+
+int render_command(const parsed_args &a) {
+    if (a.positional.size() != 4)
+        return usage_error("render", "render needs BMP, PRT, KIND and INDEX");
+    render_options o;
+    o.bmp = a.positional[0], o.prt = a.positional[1];
+    if (!parse_kind(a.positional[2], o.what))
+        return usage_error("render", "unknown kind '" + a.positional[2] + "'");
+    if (!parse_number(a.positional[3], UINT32_MAX, o.index))
+        return usage_error("render", "INDEX must be a number, not '" + a.positional[3] + "'");
+    if (!a.has("-o")) return usage_error("render", "render needs -o FILE");
+    o.output = a.value("-o");
+    if (ends_with(o.output, ".png") && have_png())
+        o.format = render_format::png;
+    else if (ends_with(o.output, ".gif") && have_gif())
+        o.format = render_format::gif;
+    else if (ends_with(o.output, ".bmp"))
+        o.format = render_format::bmp;
+    else
+        return usage_error("render", std::string("FILE must end in ") +
+                                         (have_png() ? ".png, " : "") +
+                                         (have_gif() ? ".gif, " : "") + ".bmp");
+    if (a.has("--frame")) {
+        if (o.what != kind::group) return usage_error("render", "--frame is for groups");
+        if (!parse_number(a.value("--frame"), UINT32_MAX, o.frame))
+            return usage_error("render", "--frame needs a number");
+        o.oneFrame = true;
+    }
+    if (o.format == render_format::bmp && o.what == kind::group && !o.oneFrame)
+        return usage_error("render", "a BMP holds one picture: choose a frame with --frame F");
+    if (o.format == render_format::bmp) o.how = look{false, kViewerOrange, 1};
+    if (a.has("--background") && !parse_colour(a.value("--background"), o.how))
+        return usage_error("render", "--background is #RRGGBB or transparent");
+    if (o.format == render_format::bmp && o.how.transparent)
+        return usage_error("render", "a BMP has no transparency; give --background #RRGGBB");
+    if (a.has("--scale") && (!parse_number(a.value("--scale"), 64, o.how.scale) || !o.how.scale))
+        return usage_error("render", "--scale is a number from 1 to 64");
+    o.force = a.has("--force");
+    return run_render(o);
+}
+
+struct command {
+    const char *name;
+    const char *help;
+    std::vector<option_spec> options;
+    std::function<int(const parsed_args &)> run;
+};
 
 } // namespace
 
+bool have_png() {
+#ifdef ZEVART_HAVE_PNG
+    return true;
+#else
+    return false;
+#endif
+}
+
+bool have_gif() {
+#ifdef ZEVART_HAVE_GIF
+    return true;
+#else
+    return false;
+#endif
+}
+
 int main(int argc, char **argv) {
-    if (argc == 4 && std::strcmp(argv[1], "info") == 0) return info(argv[2], argv[3]);
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        usage(stdout);
-        return 0;
+    const command commands[] = {
+        {"info", kInfoHelp, {{"--all", false}}, info_command},
+        {"dump", kDumpHelp, {{"-o", true}, {"--force", false}, {"--compact", false}}, dump_command},
+        {"export",
+         kExportHelp,
+         {{"--kind", true},
+          {"--index", true},
+          {"--format", true},
+          {"--anim", true},
+          {"--sheet", false},
+          {"--level", true},
+          {"--jobs", true},
+          {"--force", false},
+          {"--quiet", false}},
+         export_command},
+        {"render",
+         kRenderHelp,
+         {{"-o", true},
+          {"--background", true},
+          {"--scale", true},
+          {"--frame", true},
+          {"--force", false}},
+         render_command},
+    };
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--help" || first == "-h" || first == "help") {
+        std::fputs(kUsage, stdout);
+        return EXIT_OK;
     }
-    usage(stderr);
-    return 1;
+    if (first == "--version") {
+        std::printf("zevart %s (writes%s%s bmp json)\n", ZEVART_VERSION,
+                    have_png() ? " png apng" : "", have_gif() ? " gif" : "");
+        return EXIT_OK;
+    }
+    for (const command &c : commands) {
+        if (first != c.name) continue;
+        if (wants_help(argc, argv)) {
+            std::fputs(c.help, stdout);
+            return EXIT_OK;
+        }
+        parsed_args a;
+        std::string err;
+        if (!parse_args(argc, argv, 2, c.options, a, err)) return usage_error(c.name, err);
+        return c.run(a);
+    }
+    std::fputs(kUsage, stderr);
+    if (!first.empty()) print_error("unknown command '" + first + "'");
+    return EXIT_USAGE;
 }

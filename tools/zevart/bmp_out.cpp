@@ -1,0 +1,105 @@
+#include "bmp_out.h"
+#include "out_file.h"
+
+#include <cstring>
+
+namespace {
+
+bool is_mask(const mem_image &im) {
+    return im.type == 4 || im.type == 5;
+}
+
+// The image a still of an image or picture shows; null for frames.
+const mem_image *image_of(const art_handle &art, const still &s) {
+    if (s.what == kind::image) return &art.images[s.index];
+    if (s.what == kind::picture) return art.pics[s.index].image;
+    return nullptr;
+}
+
+// Runs `write` on a temporary file next to `path` and names it `path`.
+template <typename Write>
+bool through_library(const std::string &path, bool replace, std::string &err, Write write) {
+    out_file out;
+    if (!out.open(path, err)) return false;
+    if (!write(out.temp_path().c_str())) {
+        err = "the library's writer could not write " + path;
+        return false;
+    }
+    return out.commit(replace, err);
+}
+
+} // namespace
+
+uint32_t block_bytes(const mem_image &im) {
+    const int64_t rows = im.height < 0 ? -int64_t(im.height) : im.height;
+    if (is_mask(im)) return uint32_t(rows * ((((int64_t(im.width) - 1) >> 5) + 1) * 4));
+    return uint32_t(rows * im.rowBytes); // the loader keeps blocks below 2 GiB
+}
+
+bool write_viewer_bmp(art_handle &art, const still &s, int depth, const std::string &path,
+                      bool replace, std::string &err) {
+    uint32_t w = 0, h = 0;
+    fit f = surface_fit(s.rect, 1, w, h);
+    if (f != fit::ok) {
+        err = fit_problem(f, s.rect, 1);
+        return false;
+    }
+    surface canvas(w, h, true, kViewerOrange);
+    draw_still(art, s, canvas);
+    const mem_image *im = image_of(art, s);
+    canvas.info.bmiHeader.biSizeImage = im ? block_bytes(*im) : 0;
+    return through_library(path, replace, err, [&](const char *file) {
+        return DIBitsToFile(file, canvas.pixels.data(), &canvas.info, depth);
+    });
+}
+
+bool write_viewer_bmp8(art_handle &art, const still &s, const std::string &path, bool replace,
+                       std::string &err) {
+    const mem_image *im = image_of(art, s);
+    uint32_t w = 0, h = 0;
+    fit f = surface_fit(s.rect, 1, w, h);
+    if (f != fit::ok) {
+        err = fit_problem(f, s.rect, 1);
+        return false;
+    }
+    if (!im) {
+        err = "an 8-bit file holds only images and pictures";
+        return false;
+    }
+    // The viewer's header: its surface header with the fields below changed.
+    BITMAPINFO info{};
+    BITMAPINFOHEADER &bh = info.bmiHeader;
+    bh.biSize = sizeof(BITMAPINFOHEADER);
+    bh.biWidth = LONG(w);
+    bh.biHeight = -LONG(h); // the block's top row comes first
+    bh.biPlanes = 1;
+    bh.biCompression = BI_RGB;
+    bh.biSizeImage = block_bytes(*im);
+    static const RGBQUAD kWhiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
+    const RGBQUAD *colors;
+    if (is_mask(*im)) {
+        bh.biBitCount = 1;
+        bh.biClrUsed = bh.biClrImportant = 2;
+        colors = kWhiteBlack;
+    } else {
+        bh.biBitCount = 8;
+        bh.biClrUsed = im->palette->colorCount;
+        colors = im->palette->colors;
+    }
+    return through_library(path, replace, err, [&](const char *file) {
+        return DIBitsToFile8(file, im->pixels, &info, colors);
+    });
+}
+
+bool write_rgba_bmp(const rgba_image &img, const std::string &path, bool replace,
+                    std::string &err) {
+    surface canvas(img.width, img.height, true, kBlack);
+    for (uint32_t y = 0; y < img.height; ++y) {
+        const uint8_t *src = img.px.data() + size_t(y) * img.width * 4;
+        RGBQUAD *dst = canvas.pixels.data() + size_t(img.height - 1 - y) * img.width;
+        for (uint32_t x = 0; x < img.width; ++x, src += 4) dst[x] = {src[2], src[1], src[0], 0};
+    }
+    return through_library(path, replace, err, [&](const char *file) {
+        return DIBitsToFile(file, canvas.pixels.data(), &canvas.info, 0);
+    });
+}

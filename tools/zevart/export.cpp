@@ -1,0 +1,350 @@
+// zevart export: every object of a kind, or one, into a folder, on all
+// processors. Objects are independent jobs: each is drawn on surfaces of its
+// own (the library's draws are reentrant on different surfaces) and written
+// to files of its own, so threads share only the job counter and the
+// message stream.
+#include "apng_out.h"
+#include "bmp_out.h"
+#include "commands.h"
+#include "gif_out.h"
+#include "out_file.h"
+#include "sheet.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <new>
+#include <thread>
+#include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr uint32_t kFrameDelayMs = 150; // the library's animation tick
+
+struct job {
+    kind what;
+    uint32_t index;
+};
+
+std::string object_name(const job &j) {
+    return std::string(kind_name(j.what)) + " " + std::to_string(j.index);
+}
+
+// image-00012, group-0003: fixed widths sort in table order.
+std::string stem(const job &j) {
+    char text[48];
+    std::snprintf(text, sizeof text, "%s-%0*u", kind_name(j.what), j.what == kind::group ? 4 : 5,
+                  j.index);
+    return text;
+}
+
+std::string frame_suffix(uint32_t frame) {
+    char text[16];
+    std::snprintf(text, sizeof text, "-%03u", frame);
+    return text;
+}
+
+int bmp_depth(still_format f) {
+    return f == still_format::bmp24 ? 24 : f == still_format::bmp16 ? 16 : 0;
+}
+
+// The names of the files a job writes, in the order it writes them.
+std::vector<std::string> planned_files(const art_handle &art, const job &j,
+                                       const export_options &o) {
+    std::vector<std::string> names;
+    const std::string base = stem(j);
+    const bool png = o.format == still_format::png;
+    if (j.what != kind::group) {
+        names.push_back(base + (png ? ".png" : ".bmp"));
+        return names;
+    }
+    if (png) {
+        if (o.apng) names.push_back(base + ".png");
+        if (o.gif) names.push_back(base + ".gif");
+    } else {
+        for (uint32_t f = 0; f < art.groups[j.index].frameCount; ++f)
+            names.push_back(base + frame_suffix(f) + ".bmp");
+    }
+    if (o.sheet) {
+        names.push_back(base + "-sheet.png");
+        names.push_back(base + "-sheet.json");
+    }
+    return names;
+}
+
+// A progress line on a terminal, redrawn at most ten times a second; messages
+// go above it.
+class progress {
+public:
+    progress(bool enabled, size_t total) : enabled_(enabled), total_(total) {}
+
+    void step() {
+        size_t done = ++done_;
+        if (!enabled_) return;
+        std::unique_lock<std::mutex> lock(mutex_, std::try_to_lock);
+        if (!lock) return;
+        auto now = std::chrono::steady_clock::now();
+        if (done != total_ && now - last_ < std::chrono::milliseconds(100)) return;
+        last_ = now;
+        draw(done);
+    }
+
+    void message(const std::string &text) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (enabled_) std::fputs("\r\33[K", stderr);
+        print_error(text);
+        if (enabled_) draw(done_);
+    }
+
+    void finish() {
+        if (enabled_) std::fputs("\n", stderr);
+    }
+
+private:
+    void draw(size_t done) {
+        std::fprintf(stderr, "\r\33[Kzevart: exported %zu of %zu objects (%zu%%)", done, total_,
+                     total_ ? done * 100 / total_ : 100);
+        std::fflush(stderr);
+    }
+
+    bool enabled_;
+    size_t total_;
+    std::atomic<size_t> done_{0};
+    std::mutex mutex_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+enum class outcome { written, empty, failed };
+
+class exporter {
+public:
+    exporter(art_handle &art, const export_options &o, progress &bar)
+        : art_(art), o_(o), bar_(bar) {
+        png_.level = o.level;
+    }
+
+    void run(const job &j) {
+        std::string err;
+        outcome result;
+        try {
+            result = j.what == kind::group ? export_group(j, err) : export_still(j, err);
+        } catch (const std::bad_alloc &) {
+            result = outcome::failed;
+            err = "not enough memory";
+        }
+        if (result == outcome::failed) {
+            ++failed_;
+            bar_.message(object_name(j) + ": " + err);
+        } else if (result == outcome::empty) {
+            std::lock_guard<std::mutex> lock(emptyMutex_);
+            empty_.push_back(j);
+        }
+        bar_.step();
+    }
+
+    uint32_t failed() const { return failed_; }
+    // Objects with nothing to draw, in table order.
+    std::vector<job> empty() const {
+        std::vector<job> e = empty_;
+        std::sort(e.begin(), e.end(), [](const job &a, const job &b) {
+            return a.what != b.what ? a.what < b.what : a.index < b.index;
+        });
+        return e;
+    }
+
+private:
+    std::string path(const std::string &name) const { return o_.outdir + "/" + name; }
+
+    outcome export_still(const job &j, std::string &err) {
+        const still s = still_of(art_, j.what, j.index);
+        uint32_t w, h;
+        fit f = surface_fit(s.rect, 1, w, h);
+        if (f == fit::empty) return outcome::empty;
+        if (f == fit::too_big) {
+            err = fit_problem(f, s.rect, 1);
+            return outcome::failed;
+        }
+        const std::string file = path(planned_files(art_, j, o_)[0]);
+        bool ok;
+        switch (o_.format) {
+        case still_format::png:
+            ok = write_png_file(render_transparent(art_, s), file, err);
+            break;
+        case still_format::bmp8:
+            ok = write_viewer_bmp8(art_, s, file, o_.force, err);
+            break;
+        default:
+            ok = write_viewer_bmp(art_, s, bmp_depth(o_.format), file, o_.force, err);
+            break;
+        }
+        return ok ? outcome::written : outcome::failed;
+    }
+
+    outcome export_group(const job &j, std::string &err) {
+        const RECT rect = group_rect(art_, j.index);
+        uint32_t w, h;
+        fit f = surface_fit(rect, 1, w, h);
+        if (f == fit::empty || art_.groups[j.index].frameCount == 0) return outcome::empty;
+        if (f == fit::too_big) {
+            err = fit_problem(f, rect, 1);
+            return outcome::failed;
+        }
+        const std::vector<std::string> names = planned_files(art_, j, o_);
+        size_t next = 0;
+        group_frames frames(art_, j.index, rect, look{});
+        if (o_.format == still_format::png) {
+            if (o_.apng && !write_animation(frames, path(names[next++]), false, err))
+                return outcome::failed;
+            if (o_.gif && !write_animation(frames, path(names[next++]), true, err))
+                return outcome::failed;
+        } else {
+            const int depth = bmp_depth(o_.format);
+            for (uint32_t i = 0; i < frames.count(); ++i)
+                if (!write_viewer_bmp(art_, group_frame(art_, j.index, i, rect), depth,
+                                      path(names[next++]), o_.force, err))
+                    return outcome::failed;
+        }
+        if (o_.sheet) {
+#ifdef ZEVART_HAVE_PNG
+            if (!write_sheet(art_, j.index, rect, frames, path(names[next]), names[next],
+                             path(names[next + 1]), o_.force, png_, err))
+                return outcome::failed;
+#endif
+        }
+        return outcome::written;
+    }
+
+    bool write_png_file(const rgba_image &img, const std::string &file, std::string &err) {
+#ifdef ZEVART_HAVE_PNG
+        std::vector<uint8_t> bytes;
+        out_file out;
+        if (!png_encode(img, png_, bytes, err) || !out.open(file, err)) return false;
+        out.write(bytes.data(), bytes.size());
+        return out.commit(o_.force, err);
+#else
+        (void)img, (void)file;
+        err = "this build writes no PNG files";
+        return false;
+#endif
+    }
+
+    bool write_animation(frame_source &frames, const std::string &file, bool gif,
+                         std::string &err) {
+        out_file out;
+        if (!out.open(file, err)) return false;
+        bool ok = false;
+#ifdef ZEVART_HAVE_GIF
+        if (gif) ok = write_gif(out.stream(), frames, kFrameDelayMs / 10, err);
+#endif
+#ifdef ZEVART_HAVE_PNG
+        if (!gif) ok = write_apng(out.stream(), frames, kFrameDelayMs, png_, err);
+#endif
+        if (!ok && err.empty()) err = "this build writes no such files";
+        return ok && out.commit(o_.force, err);
+    }
+
+    art_handle &art_;
+    const export_options &o_;
+    progress &bar_;
+    png_settings png_;
+    std::atomic<uint32_t> failed_{0};
+    std::mutex emptyMutex_;
+    std::vector<job> empty_;
+};
+
+std::vector<job> plan_jobs(const art_handle &art, const export_options &o) {
+    std::vector<job> jobs;
+    if (o.oneIndex) {
+        jobs.push_back({o.only, o.index});
+        return jobs;
+    }
+    for (kind k : {kind::image, kind::picture, kind::frame, kind::group}) {
+        if (!o.allKinds && k != o.only) continue;
+        // An 8-bit file holds an image's own pixels: frames and groups have none.
+        if (o.format == still_format::bmp8 && (k == kind::frame || k == kind::group)) continue;
+        for (uint32_t i = 0; i < kind_count(art, k); ++i) jobs.push_back({k, i});
+    }
+    return jobs;
+}
+
+// Files that are already there, unless --force: the export writes nothing.
+bool refuse_existing(const art_handle &art, const std::vector<job> &jobs, const export_options &o) {
+    std::vector<std::string> taken;
+    size_t count = 0;
+    for (const job &j : jobs)
+        for (const std::string &name : planned_files(art, j, o))
+            if (path_taken(o.outdir + "/" + name) && ++count <= 3) taken.push_back(name);
+    if (!count) return false;
+    std::string list;
+    for (const std::string &name : taken) list += (list.empty() ? "" : ", ") + name;
+    if (count > taken.size()) list += " and " + std::to_string(count - taken.size()) + " more";
+    print_error("not replacing existing files in " + o.outdir + ": " + list +
+                " (use --force to replace them); nothing written");
+    return true;
+}
+
+void report_empty(const std::vector<job> &empty) {
+    if (empty.empty()) return;
+    std::string list;
+    for (size_t i = 0; i < empty.size() && i < 8; ++i)
+        list += (i ? ", " : "") + object_name(empty[i]);
+    if (empty.size() > 8) list += " and " + std::to_string(empty.size() - 8) + " more";
+    print_error("skipped " + std::to_string(empty.size()) +
+                " object(s) with nothing to draw (empty draw rectangle): " + list);
+}
+
+} // namespace
+
+int run_export(const export_options &o) {
+    art_handle art;
+    if (!load_or_explain(o.bmp.c_str(), o.prt.c_str(), art)) return EXIT_LOAD;
+    if (o.oneIndex && o.index >= kind_count(art, o.only)) {
+        const uint32_t n = kind_count(art, o.only);
+        print_error("there is no " + std::string(kind_name(o.only)) + " " +
+                    std::to_string(o.index) + ": the set has " + std::to_string(n) + " " +
+                    kind_name(o.only) + (n == 1 ? "" : "s") +
+                    (n ? " (0.." + std::to_string(n - 1) + ")" : ""));
+        return EXIT_USAGE;
+    }
+    const std::vector<job> jobs = plan_jobs(art, o);
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(o.outdir), ec);
+    if (ec) {
+        print_error("cannot make the folder " + o.outdir + ": " + ec.message());
+        return EXIT_SOME_FAILED;
+    }
+    if (!o.force && refuse_existing(art, jobs, o)) return EXIT_EXISTS;
+
+    unsigned threads = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
+    threads = unsigned(std::min<size_t>(threads, std::max<size_t>(jobs.size(), 1)));
+    progress bar(!o.quiet && isatty(fileno(stderr)), jobs.size());
+    exporter worker(art, o, bar);
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i; (i = next++) < jobs.size();) worker.run(jobs[i]);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool) t.join();
+    bar.finish();
+
+    if (!o.quiet) report_empty(worker.empty());
+    if (worker.failed()) {
+        print_error(std::to_string(worker.failed()) + " of " + std::to_string(jobs.size()) +
+                    " objects could not be exported; the others were");
+        return EXIT_SOME_FAILED;
+    }
+    return EXIT_OK;
+}

@@ -1,0 +1,159 @@
+#include "out_file.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#define getpid _getpid
+#else
+#include <unistd.h>
+#endif
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
+namespace {
+
+std::atomic<unsigned> g_tempCounter{0};
+
+std::string temp_name_for(const std::string &path) {
+    size_t slash = path.find_last_of("/\\");
+    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    return dir + "." + name + "." + std::to_string(getpid()) + "-" +
+           std::to_string(++g_tempCounter) + ".tmp";
+}
+
+// 0 when named; EEXIST when the target is taken; otherwise another value
+// with the reason in `why`.
+#ifdef _WIN32
+int name_file(const std::string &from, const std::string &to, bool replace, std::string &why) {
+    if (MoveFileExA(from.c_str(), to.c_str(), replace ? MOVEFILE_REPLACE_EXISTING : 0)) return 0;
+    DWORD e = GetLastError();
+    if (e == ERROR_ALREADY_EXISTS || e == ERROR_FILE_EXISTS) return EEXIST;
+    why = "system error " + std::to_string(e);
+    return EIO;
+}
+#else
+int name_file(const std::string &from, const std::string &to, bool replace, std::string &why) {
+    int e = 0;
+    if (replace) {
+        if (rename(from.c_str(), to.c_str()) == 0) return 0;
+        e = errno;
+        why = std::strerror(e);
+        return e;
+    }
+#ifdef RENAME_NOREPLACE
+    if (renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return errno;
+#endif
+    // A file system without the no-replace rename: a hard link fails the
+    // same way when the name is taken.
+    if (link(from.c_str(), to.c_str()) == 0) {
+        unlink(from.c_str());
+        return 0;
+    }
+    e = errno;
+    why = std::strerror(e);
+    return e;
+}
+#endif
+
+} // namespace
+
+bool path_taken(const std::string &path) {
+#ifdef _WIN32
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+#endif
+}
+
+out_file::~out_file() {
+    discard();
+}
+
+bool out_file::open(const std::string &path, std::string &err) {
+    discard();
+    targetExisted_ = false;
+    path_ = path;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temp = temp_name_for(path);
+        int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            err = "cannot create a file next to " + path + ": " + std::strerror(errno);
+            return false;
+        }
+        temp_ = temp;
+        file_ = fdopen(fd, "wb");
+        if (!file_) {
+            ::close(fd);
+            err = "cannot write " + path + ": " + std::strerror(errno);
+            discard();
+            return false;
+        }
+        return true;
+    }
+    err = "cannot find a free temporary name next to " + path;
+    return false;
+}
+
+void out_file::write(const void *data, size_t n) {
+    if (!file_ || writeError_ || n == 0) return;
+    if (std::fwrite(data, 1, n, file_) != n) writeError_ = errno ? errno : EIO;
+}
+
+const std::string &out_file::temp_path() {
+    if (file_ && std::fclose(file_) != 0) writeError_ = errno ? errno : EIO;
+    file_ = nullptr;
+    return temp_;
+}
+
+bool out_file::commit(bool replace, std::string &err) {
+    if (temp_.empty()) {
+        err = "nothing to write for " + path_;
+        return false;
+    }
+    if (file_) {
+        if (std::fflush(file_) != 0 || std::ferror(file_)) writeError_ = errno ? errno : EIO;
+        if (std::fclose(file_) != 0 && !writeError_) writeError_ = errno ? errno : EIO;
+        file_ = nullptr;
+    }
+    if (writeError_) {
+        err = "cannot write " + path_ + ": " + std::strerror(writeError_);
+        discard();
+        return false;
+    }
+    std::string why;
+    int e = name_file(temp_, path_, replace, why);
+    if (e == EEXIST) {
+        targetExisted_ = true;
+        err = path_ + " exists (use --force to replace it)";
+        discard();
+        return false;
+    }
+    if (e != 0) {
+        err = "cannot name " + path_ + ": " + why;
+        discard();
+        return false;
+    }
+    temp_.clear();
+    return true;
+}
+
+void out_file::discard() {
+    if (file_) std::fclose(file_);
+    file_ = nullptr;
+    if (!temp_.empty()) std::remove(temp_.c_str());
+    temp_.clear();
+    writeError_ = 0;
+}

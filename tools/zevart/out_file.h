@@ -1,0 +1,46 @@
+// An output file written whole or not at all, and never over an existing file
+// unless asked to.
+//
+// The bytes go to a temporary file next to the target, made with exclusive
+// creation so no two writers share it. commit() gives it the target's name: without
+// `replace`, by a rename that fails when the name is taken (so a file that
+// appeared meanwhile is not lost either); with it, by a plain replacing
+// rename. A sink that is not committed removes its temporary file.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class out_file {
+public:
+    out_file() = default;
+    ~out_file();
+    out_file(const out_file &) = delete;
+    out_file &operator=(const out_file &) = delete;
+
+    // Makes the temporary file for `path`; false (with `err`) when it can't.
+    bool open(const std::string &path, std::string &err);
+    FILE *stream() { return file_; }
+    // Appends bytes; a failure is kept and reported by commit().
+    void write(const void *data, size_t n);
+    // For writers that make the file themselves (the library's BMP writers):
+    // closes the stream and leaves the reserved temporary name to them.
+    const std::string &temp_path();
+
+    // Closes and names the file; false (with `err`) when a write failed,
+    // or the target exists and `replace` is false.
+    bool commit(bool replace, std::string &err);
+    // After a failed commit: whether it failed because the target exists.
+    bool target_existed() const { return targetExisted_; }
+
+private:
+    void discard();
+
+    std::string path_, temp_;
+    FILE *file_ = nullptr;
+    int writeError_ = 0; // errno of a failed write or close
+    bool targetExisted_ = false;
+};
+
+// Whether anything (file, folder, link) is at `path`.
+bool path_taken(const std::string &path);
