@@ -30,7 +30,7 @@
 
 namespace {
 
-constexpr uint32_t kFrameDelayMs = 150; // the library's animation tick
+constexpr uint32_t kFailuresShown = 20;
 
 struct job {
     kind what;
@@ -144,8 +144,9 @@ public:
             err = "not enough memory";
         }
         if (result == outcome::failed) {
-            ++failed_;
-            bar_.message(object_name(j) + ": " + err);
+            const uint32_t n = ++failed_;
+            if (n <= kFailuresShown) bar_.message(object_name(j) + ": " + err);
+            if (n == kFailuresShown + 1) bar_.message("(further failures are counted, not shown)");
         } else if (result == outcome::empty) {
             std::lock_guard<std::mutex> lock(emptyMutex_);
             empty_.push_back(j);
@@ -244,6 +245,7 @@ private:
         out_file out;
         if (!out.open(file, err)) return false;
         bool ok = false;
+        (void)frames, (void)gif; // in a build that writes neither
 #ifdef ZEVART_HAVE_GIF
         if (gif) ok = write_gif(out.stream(), frames, kFrameDelayMs / 10, err);
 #endif

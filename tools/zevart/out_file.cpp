@@ -23,12 +23,11 @@ namespace {
 
 std::atomic<unsigned> g_tempCounter{0};
 
+// The target's name with the process id and a serial: no two writers meet.
+// No leading dot: Wine marks such files hidden, and the library's writers
+// refuse to replace hidden files.
 std::string temp_name_for(const std::string &path) {
-    size_t slash = path.find_last_of("/\\");
-    std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    return dir + "." + name + "." + std::to_string(getpid()) + "-" +
-           std::to_string(++g_tempCounter) + ".tmp";
+    return path + "." + std::to_string(getpid()) + "-" + std::to_string(++g_tempCounter) + ".tmp";
 }
 
 // 0 when named; EEXIST when the target is taken; otherwise another value

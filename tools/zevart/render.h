@@ -26,6 +26,9 @@ RECT group_rect(art_handle &art, uint32_t group);
 // Frame `frame` (0-based within the group) of group `group`, in `rect`.
 still group_frame(art_handle &art, uint32_t group, uint32_t frame, const RECT &rect);
 
+// How long each frame of an animation shows: the library's animation tick.
+constexpr uint32_t kFrameDelayMs = 150;
+
 // The largest surface any single picture may take (4 bytes a pixel).
 constexpr uint64_t kMaxSurfaceBytes = uint64_t(256) << 20;
 

@@ -10,8 +10,6 @@
 
 namespace {
 
-constexpr uint32_t kFrameDelayMs = 150; // the library's animation tick
-
 bool write_file(frame_source &frames, const render_options &o, std::string &err, bool &existed) {
     existed = false;
     out_file out;
