@@ -71,8 +71,8 @@ void print_groups(art_handle &art, bool all) {
     }
     std::printf("groups     %u", art.groupCount);
     if (art.groupCount)
-        std::printf(", %s frames each, %llu in all", range(minF, maxF).c_str(),
-                    static_cast<unsigned long long>(frames));
+        std::printf(", %s frame%s each, %llu in all", range(minF, maxF).c_str(),
+                    maxF == 1 ? "" : "s", static_cast<unsigned long long>(frames));
     std::printf("\n");
     if (art.groupCount > kGroupsListed && !all) {
         std::printf("  frames per group:");

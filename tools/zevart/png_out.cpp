@@ -55,7 +55,7 @@ bool png_encode(const rgba_image &img, const png_settings &settings, std::vector
     png_set_write_fn(png, &state, append, flush);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF); // our own surface limit applies
     png_set_compression_level(png, settings.level);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
     png_set_IHDR(png, info, img.width, img.height, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);

@@ -120,8 +120,18 @@ rgba_image render_transparent(art_handle &art, const still &s) {
     draw_still(art, s, white);
     out.px.resize(black.pixels.size() * 4);
     uint8_t *dst = out.px.data();
-    for (size_t i = 0; i < black.pixels.size(); ++i, dst += 4)
-        derive_rgba(black.pixels[i], white.pixels[i], dst);
+    for (size_t i = 0; i < black.pixels.size(); ++i, dst += 4) {
+        const RGBQUAD &b = black.pixels[i], &w = white.pixels[i];
+        // Most pixels are opaque or untouched: settle those without division.
+        if (b.rgbRed == w.rgbRed && b.rgbGreen == w.rgbGreen && b.rgbBlue == w.rgbBlue) {
+            dst[0] = b.rgbRed, dst[1] = b.rgbGreen, dst[2] = b.rgbBlue, dst[3] = 255;
+        } else if ((b.rgbRed | b.rgbGreen | b.rgbBlue) == 0 &&
+                   (w.rgbRed & w.rgbGreen & w.rgbBlue) == 255) {
+            dst[0] = dst[1] = dst[2] = dst[3] = 0;
+        } else {
+            derive_rgba(b, w, dst);
+        }
+    }
     return out;
 }
 
