@@ -774,6 +774,10 @@ TEST(CliPng, EveryObjectIsTheLibrarysDrawing) {
         ASSERT_TRUE(decode_apng(out.file(stem + ".png"), apng, err)) << stem << ": " << err;
         EXPECT_EQ(apng.plays, 0u) << stem << " loops forever";
         ASSERT_EQ(apng.frames.size(), frames) << stem;
+        rgba_picture still;
+        ASSERT_TRUE(decode_png(out.file(stem + ".png"), still, err)) << stem << ": " << err;
+        EXPECT_TRUE(still.px == apng.frames[0].picture.px)
+            << stem << ": a PNG reader without APNG support shows frame 0";
         gif_file gif;
         ASSERT_TRUE(decode_gif(out.file(stem + ".gif"), gif, err)) << stem << ": " << err;
         EXPECT_TRUE(gif.loopsForever) << stem;

@@ -63,6 +63,10 @@ bool put_chunk(FILE *out, const char *type, const uint8_t *head, uint32_t headSi
 bool write_apng(FILE *out, frame_source &frames, uint32_t delayMs, const png_settings &settings,
                 std::string &err) {
     const uint32_t count = frames.count();
+    if (count == 0) {
+        err = "an animation needs a frame";
+        return false;
+    }
     std::vector<uint8_t> png;
     std::vector<chunk> chunks;
     std::vector<uint8_t> ihdr; // frame 0's; every frame must agree with it

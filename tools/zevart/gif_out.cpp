@@ -162,6 +162,10 @@ bool gif_shows(uint8_t alpha, uint32_t x, uint32_t y) {
 
 bool write_gif(FILE *out, frame_source &frames, uint16_t delayCs, std::string &err) {
     const uint32_t count = frames.count();
+    if (count == 0) {
+        err = "an animation needs a frame";
+        return false;
+    }
     const rgba_image &first = frames.frame(0);
     const uint32_t width = first.width, height = first.height;
     if (width > kMaxGifSide || height > kMaxGifSide) {

@@ -85,10 +85,13 @@ void print_groups(art_handle &art, bool all) {
         mem_group &gr = art.groups[g];
         RECT r;
         gr.getDrawRect(&r);
-        std::printf("  group %-4u %-10s  rect %d,%d..%d,%d (%lld x %lld)  ext info %-3s  %s\n", g,
-                    plural(gr.frameCount, "frame").c_str(), int(r.left), int(r.top), int(r.right),
-                    int(r.bottom), static_cast<long long>(int64_t(r.right) - r.left),
-                    static_cast<long long>(int64_t(r.bottom) - r.top), gr.extInfo ? "yes" : "no",
+        char rect[96];
+        std::snprintf(rect, sizeof rect, "%d,%d..%d,%d (%lld x %lld)", int(r.left), int(r.top),
+                      int(r.right), int(r.bottom),
+                      static_cast<long long>(int64_t(r.right) - r.left),
+                      static_cast<long long>(int64_t(r.bottom) - r.top));
+        std::printf("  group %-4u %-10s  rect %-28s  ext info %-3s  %s\n", g,
+                    plural(gr.frameCount, "frame").c_str(), rect, gr.extInfo ? "yes" : "no",
                     appendix_text(gr.appendixCount).c_str());
     }
 }

@@ -10,7 +10,9 @@
 
 namespace {
 
-bool write_file(frame_source &frames, const render_options &o, std::string &err, bool &existed) {
+// A group (without --frame) is an animation even when it has one frame.
+bool write_file(frame_source &frames, bool animated, const render_options &o, std::string &err,
+                bool &existed) {
     existed = false;
     out_file out;
     if (!out.open(o.output, err)) return false;
@@ -18,7 +20,7 @@ bool write_file(frame_source &frames, const render_options &o, std::string &err,
     switch (o.format) {
     case render_format::png:
 #ifdef ZEVART_HAVE_PNG
-        if (frames.count() > 1) {
+        if (animated) {
             ok = write_apng(out.stream(), frames, kFrameDelayMs, png_settings{}, err);
         } else {
             std::vector<uint8_t> bytes;
@@ -84,12 +86,12 @@ int run_render(const render_options &o) {
     try {
         if (o.what == kind::group && !o.oneFrame) {
             group_frames frames(art, o.index, rect, o.how);
-            ok = write_file(frames, o, err, existed);
+            ok = write_file(frames, true, o, err, existed);
         } else {
             still s = o.what == kind::group ? group_frame(art, o.index, o.frame, rect)
                                             : still_of(art, o.what, o.index);
             single_frame frame(render_still(art, s, o.how));
-            ok = write_file(frame, o, err, existed);
+            ok = write_file(frame, false, o, err, existed);
         }
     } catch (const std::bad_alloc &) {
         ok = false;
