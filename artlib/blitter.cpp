@@ -1,41 +1,157 @@
+// The portable row loops, and the choice of loops for this processor.
 #include "blitter.h"
 
-void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
-                      uint32_t colorCount) {
-    if (colorCount == 0) return;
-    // One unsigned compare rejects both value 0 (wraps to the top) and
-    // values with no palette entry.
-    const uint32_t last = colorCount > 256 ? 255 : colorCount - 1;
-    for (size_t i = 0; i < n; ++i) {
-        uint32_t v = src[i];
-        if (v - 1 < last) dst[i] = colors[v];
-    }
-}
+#include <string.h>
+
+#include <atomic>
 
 namespace {
 
-inline void halve(RGBQUAD &p) {
-    p.rgbBlue >>= 1;
-    p.rgbGreen >>= 1;
-    p.rgbRed >>= 1;
+uint32_t load32(const void *p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+void store32(void *p, uint32_t v) {
+    memcpy(p, &v, 4);
+}
+
+uint64_t load64(const void *p) {
+    uint64_t v;
+    memcpy(&v, p, 8);
+    return v;
+}
+
+// A pixel as one 32-bit word: its fourth byte, and the pixel with blue, green
+// and red halved (each byte shifted right, the bit it takes from its
+// neighbour masked off).
+const uint32_t kFourthByte = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__ ? 0xFF000000u : 0x000000FFu;
+
+uint32_t halved(uint32_t p) {
+    return ((p >> 1) & 0x7F7F7F7Fu & ~kFourthByte) | (p & kFourthByte);
+}
+
+// Keeps `old` where mask is 0 and takes `now` where it is all ones.
+uint32_t select(uint32_t mask, uint32_t now, uint32_t old) {
+    return old ^ ((old ^ now) & mask);
+}
+
+// True when some byte of w is 0.
+bool has_zero_byte(uint64_t w) {
+    return ((w - 0x0101010101010101ull) & ~w & 0x8080808080808080ull) != 0;
+}
+
+// Bits `from`..`to` - 1 of one mask byte (0 = most significant) over the
+// pixels dst[0..to - from), without a branch per bit.
+void shade_bits(RGBQUAD *dst, uint32_t bits, unsigned from, unsigned to) {
+    for (unsigned k = from; k < to; ++k, ++dst) {
+        uint32_t mask = 0u - ((bits >> (7 - k)) & 1u);
+        uint32_t p = load32(dst);
+        store32(dst, select(mask, halved(p), p));
+    }
 }
 
 } // namespace
 
-void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n) {
+void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
+                      uint32_t colorCount) {
+    if (colorCount <= 1) return; // no value but 0 has a colour
+    // One unsigned compare rejects both value 0 (wraps to the top) and
+    // values with no palette entry.
+    const uint32_t last = colorCount > 256 ? 255 : colorCount - 1;
     size_t i = 0;
-    unsigned bit = firstBit;
-    // Leading bits up to the first byte boundary, then whole bytes (a clear
-    // byte skips eight pixels at once), then the trailing bits.
-    for (; bit != 0 && bit < 8 && i < n; ++bit, ++i)
-        if (*src & (0x80u >> bit)) halve(dst[i]);
-    if (bit == 8) ++src;
-    for (; n - i >= 8; i += 8, ++src) {
-        uint8_t b = *src;
-        if (!b) continue;
-        for (unsigned k = 0; k < 8; ++k)
-            if (b & (0x80u >> k)) halve(dst[i + k]);
+    if (last == 255) {
+        // Every value but 0 has a colour. Sprites are mostly runs: eight clear
+        // pixels are passed over and eight opaque ones copied without a test.
+        for (; n - i >= 8; i += 8) {
+            const uint64_t w = load64(src + i);
+            if (w == 0) continue;
+            RGBQUAD *d = dst + i;
+            const uint8_t *s = src + i;
+            if (!has_zero_byte(w)) {
+                for (unsigned k = 0; k < 8; ++k) d[k] = colors[s[k]];
+                continue;
+            }
+            // A mixed run: no branch per pixel to mispredict.
+            for (unsigned k = 0; k < 8; ++k) {
+                const uint32_t v = s[k], colour = load32(colors + v), old = load32(d + k);
+                store32(d + k, v ? colour : old);
+            }
+        }
     }
-    for (unsigned k = 0; i < n; ++k, ++i)
-        if (*src & (0x80u >> k)) halve(dst[i]);
+    for (; i < n; ++i) {
+        const uint32_t v = src[i], colour = load32(colors + (v < last ? v : last));
+        const uint32_t old = load32(dst + i);
+        store32(dst + i, v - 1 < last ? colour : old);
+    }
+}
+
+void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n) {
+    if (n == 0) return;
+    // Leading bits up to the first byte boundary, then whole bytes, then the
+    // trailing bits.
+    if (firstBit != 0) {
+        const size_t lead = 8 - firstBit;
+        const unsigned to = n < lead ? firstBit + unsigned(n) : 8;
+        shade_bits(dst, *src++, firstBit, to);
+        if (n <= lead) return;
+        dst += lead;
+        n -= lead;
+    }
+    for (; n >= 8; n -= 8, dst += 8) {
+        const uint32_t b = *src++;
+        if (b == 0) continue; // eight clear pixels
+        if (b == 0xFF) {
+            for (unsigned k = 0; k < 8; ++k) store32(dst + k, halved(load32(dst + k)));
+            continue;
+        }
+        shade_bits(dst, b, 0, 8);
+    }
+    if (n) shade_bits(dst, *src, 0, unsigned(n));
+}
+
+namespace {
+
+const blit_kernels kPortable = {BLIT_PORTABLE, "portable", blit_indexed_row, blit_shadow_row};
+#ifdef ZEVART_X86_KERNELS
+// SSE2 has no gather: its 8-bit loop is the portable one.
+const blit_kernels kSse2 = {BLIT_SSE2, "sse2", blit_indexed_row, blit_shadow_row_sse2};
+const blit_kernels kAvx2 = {BLIT_AVX2, "avx2", blit_indexed_row_avx2, blit_shadow_row_avx2};
+#endif
+
+blit_level best_level() {
+#ifdef ZEVART_X86_KERNELS
+    __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx2")) return BLIT_AVX2;
+    if (__builtin_cpu_supports("sse2")) return BLIT_SSE2;
+#endif
+    return BLIT_PORTABLE;
+}
+
+std::atomic<const blit_kernels *> &in_use() {
+    static std::atomic<const blit_kernels *> kernels{&blit_kernels_for(BLIT_AVX2)};
+    return kernels;
+}
+
+} // namespace
+
+const blit_kernels &blit_kernels_for(blit_level level) {
+    static const blit_level best = best_level();
+    if (level > best) level = best;
+#ifdef ZEVART_X86_KERNELS
+    if (level == BLIT_AVX2) return kAvx2;
+    if (level == BLIT_SSE2) return kSse2;
+#endif
+    return kPortable;
+}
+
+const blit_kernels &blitter() {
+    return *in_use().load(std::memory_order_relaxed);
+}
+
+blit_level blit_use_level(blit_level level) {
+    const blit_kernels &k = blit_kernels_for(level);
+    in_use().store(&k, std::memory_order_relaxed);
+    return k.level;
 }

@@ -3,8 +3,9 @@
 //
 // Positions are carried as 64-bit numbers from the anchor down to the clip,
 // so an anchor plus an offset or a position plus a width never overflows.
-// The image rectangle is clipped against the surface once; the row loops in
-// blitter.cpp then touch only pixels that lie inside it.
+// The image rectangle is clipped against the surface once; the row loops of
+// blitter.h (the fastest this processor runs) then touch only pixels that lie
+// inside it.
 #include "art_set.h"
 #include "blitter.h"
 
@@ -50,6 +51,7 @@ bool draw_image(const mem_image &im, RGBQUAD *surface, const BITMAPINFO *info, i
     const int64_t firstRow = topDown ? top : rows - 1 - top;
     const ptrdiff_t dstStep = ptrdiff_t(topDown ? surfWidth : -surfWidth);
     RGBQUAD *dst = surface + ptrdiff_t(firstRow * surfWidth + left);
+    const blit_kernels &loops = blitter();
     // The row loops step only between rows they draw: no pointer ever leaves
     // the surface or the pixel block.
     if (mask) {
@@ -58,7 +60,7 @@ bool draw_image(const mem_image &im, RGBQUAD *surface, const BITMAPINFO *info, i
         const uint8_t *src = pixels + ptrdiff_t(skipRows * srcStep + (skipCols >> 3));
         const unsigned firstBit = unsigned(skipCols & 7);
         for (int64_t r = top;;) {
-            blit_shadow_row(dst, src, firstBit, n);
+            loops.shadow_row(dst, src, firstBit, n);
             if (++r == bottom) break;
             dst += dstStep;
             src += srcStep;
@@ -68,7 +70,7 @@ bool draw_image(const mem_image &im, RGBQUAD *surface, const BITMAPINFO *info, i
         const uint32_t colorCount = palette->colorCount;
         const uint8_t *src = pixels + ptrdiff_t(skipRows * rowBytes + skipCols);
         for (int64_t r = top;;) {
-            blit_indexed_row(dst, src, n, colors, colorCount);
+            loops.indexed_row(dst, src, n, colors, colorCount);
             if (++r == bottom) break;
             dst += dstStep;
             src += rowBytes;
