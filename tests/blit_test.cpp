@@ -35,7 +35,8 @@ uint32_t next_random(uint32_t &state) {
     return state >> 8;
 }
 
-enum pattern { RUNS, RANDOM, OPAQUE, CLEAR };
+// (Scoped: <windows.h> defines OPAQUE.)
+enum class pattern { runs, random, opaque, clear };
 const char *const kPatternNames[] = {"runs", "random", "opaque", "clear"};
 
 // Row values: runs of clear and opaque pixels as sprites have, values clear
@@ -51,10 +52,10 @@ std::vector<uint8_t> values(size_t n, pattern p, uint32_t &rnd) {
         }
         --runLeft;
         const uint8_t any = uint8_t(next_random(rnd)), nonZero = uint8_t(1 + any % 255);
-        b = p == RUNS     ? (opaque ? nonZero : 0)
-            : p == RANDOM ? (any % 2 ? any : 0)
-            : p == OPAQUE ? nonZero
-                          : 0;
+        b = p == pattern::runs     ? (opaque ? nonZero : 0)
+            : p == pattern::random ? (any % 2 ? any : 0)
+            : p == pattern::opaque ? nonZero
+                                   : 0;
     }
     return v;
 }
@@ -94,7 +95,7 @@ TEST(RowLoops, IndexedRowsMatchTheRules) {
             // Exactly colorCount entries: a look-up past them is caught by
             // AddressSanitizer.
             std::vector<RGBQUAD> colors = target(colorCount);
-            for (pattern p : {RUNS, RANDOM, OPAQUE, CLEAR})
+            for (pattern p : {pattern::runs, pattern::random, pattern::opaque, pattern::clear})
                 for (size_t n : lengths()) {
                     const std::vector<uint8_t> src = values(n, p, rnd);
                     std::vector<RGBQUAD> got = target(n + 2 * kRowGuard), want = got;
@@ -105,7 +106,7 @@ TEST(RowLoops, IndexedRowsMatchTheRules) {
                     const std::string diff = row_difference(got, want, kRowGuard);
                     if (diff.empty()) continue;
                     ADD_FAILURE() << k.name << ", " << colorCount << " colours, "
-                                  << kPatternNames[p] << ", " << n << " pixels: " << diff;
+                                  << kPatternNames[int(p)] << ", " << n << " pixels: " << diff;
                     if (++failures >= 5) return;
                 }
         }
@@ -162,7 +163,7 @@ artgen::art_set level_set() {
     uint32_t rnd = 99;
     const int h = 4;
     for (int w : {8, 31, 33, 64, 100, 130})
-        for (pattern p : {RUNS, RANDOM}) {
+        for (pattern p : {pattern::runs, pattern::random}) {
             const int rowBytes = w + 3;
             std::vector<uint8_t> px = values(size_t(rowBytes) * h, p, rnd);
             for (int y = 0; y < h; ++y)
@@ -170,7 +171,7 @@ artgen::art_set level_set() {
             set.images.push_back(image8(w, h, uint16_t(w == 33 || w == 100), px, rowBytes));
         }
     for (int w : {9, 33, 64, 100, 130})
-        for (pattern p : {RUNS, RANDOM}) {
+        for (pattern p : {pattern::runs, pattern::random}) {
             std::vector<uint8_t> bits = values(size_t(w) * h, p, rnd);
             image m = mask1(w, h, bits);
             const int row = mask_row_bytes(w);
