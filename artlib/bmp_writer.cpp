@@ -73,7 +73,29 @@ template <size_t Bytes> void copy_pixels(const uint8_t *src, uint8_t *dst, size_
     memcpy(dst, src, count * Bytes);
 }
 
+// Pixels as 32-bit words, where the byte order lets four pixels be packed
+// into three words with shifts; any other order goes byte by byte.
+const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+uint32_t load32(const uint8_t *p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+
+void store32(uint8_t *p, uint32_t v) {
+    memcpy(p, &v, 4);
+}
+
 void bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count) {
+    if (kLittleEndian)
+        for (; count >= 4; count -= 4, src += 16, dst += 12) {
+            const uint32_t p0 = load32(src), p1 = load32(src + 4), p2 = load32(src + 8),
+                           p3 = load32(src + 12);
+            store32(dst, (p0 & 0xFFFFFF) | p1 << 24);
+            store32(dst + 4, (p1 >> 8 & 0xFFFF) | p2 << 16);
+            store32(dst + 8, (p2 >> 16 & 0xFF) | p3 << 8);
+        }
     for (; count; --count, src += 4, dst += 3) {
         dst[0] = src[0];
         dst[1] = src[1];
@@ -91,9 +113,19 @@ void bgr_to_bgrx(const uint8_t *src, uint8_t *dst, size_t count) {
 }
 
 // 5-5-5, bit 15 clear: each channel keeps its top five bits.
+uint32_t word_555(uint32_t b, uint32_t g, uint32_t r) {
+    return (r >> 3) << 10 | (g >> 3) << 5 | b >> 3;
+}
+
 template <size_t SrcBytes> void to_555(const uint8_t *src, uint8_t *dst, size_t count) {
-    for (; count; --count, src += SrcBytes, dst += 2)
-        put16(dst, (src[2] >> 3) << 10 | (src[1] >> 3) << 5 | src[0] >> 3);
+    if (kLittleEndian && SrcBytes == 4)
+        for (; count >= 2; count -= 2, src += 8, dst += 4) {
+            const uint32_t p0 = load32(src), p1 = load32(src + 4);
+            const uint32_t w0 = (p0 >> 9 & 0x7C00) | (p0 >> 6 & 0x03E0) | (p0 >> 3 & 0x001F);
+            const uint32_t w1 = (p1 >> 9 & 0x7C00) | (p1 >> 6 & 0x03E0) | (p1 >> 3 & 0x001F);
+            store32(dst, w0 | w1 << 16);
+        }
+    for (; count; --count, src += SrcBytes, dst += 2) put16(dst, word_555(src[0], src[1], src[2]));
 }
 
 struct conversion {
@@ -119,9 +151,12 @@ const conversion *find_conversion(uint16_t source, int32_t target) {
 // zero bytes, through a fixed buffer: no allocation, no write per pixel.
 bool write_rows(file_sink &sink, const uint8_t *src, const conversion &conv, size_t width,
                 uint64_t rows, size_t pad) {
+    const size_t inBytes = conv.source / 8, outBytes = conv.target / 8;
+    // Rows stored as they lie, with nothing between them: one write.
+    if (conv.source == conv.target && pad == 0)
+        return sink.write(src, static_cast<size_t>(rows * width * inBytes));
     uint8_t chunk[16384];
     size_t used = 0;
-    const size_t inBytes = conv.source / 8, outBytes = conv.target / 8;
     auto flush = [&] {
         bool ok = sink.write(chunk, used);
         used = 0;
