@@ -4,6 +4,7 @@
 
 #include "art_handle.h"
 #include "byte_source.h"
+#include "pixel_area.h"
 
 #include <vector>
 
@@ -17,6 +18,7 @@ inline bool art_loaded(const art_handle *art) {
 // two name strings). Freed together by the last handle that shares the set.
 struct set_blocks {
     std::vector<void *> blocks;
+    pixel_area pixels; // the bitmap's pixel area the images point into
 
     set_blocks() = default;
     set_blocks(const set_blocks &) = delete;

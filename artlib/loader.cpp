@@ -317,15 +317,10 @@ int loader::read_pixels(const byte_source *bmp) {
     if (hi - lo > SIZE_MAX) return ART_ERR_MEMORY;
 
     size_t span = static_cast<size_t>(hi - lo);
-    try {
-        blocks.blocks.reserve(blocks.blocks.size() + 1);
-    } catch (const std::bad_alloc &) {
-        return ART_ERR_MEMORY;
-    }
     // Not cleared: every byte is read from the file below.
-    uint8_t *area = static_cast<uint8_t *>(malloc(span));
+    blocks.pixels = pixel_area(span);
+    uint8_t *area = blocks.pixels.data();
     if (!area) return ART_ERR_MEMORY;
-    blocks.blocks.push_back(area);
     if (!bmp->read(lo, area, span)) return ART_ERR_BITMAP;
 
     for (uint32_t i = 0; i < set_.imageCount; ++i) {

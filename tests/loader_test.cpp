@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
 
 using namespace artgen;
@@ -414,6 +416,25 @@ TEST(Loader, FilesOnDisk) {
     art_handle nulls;
     EXPECT_EQ(LoadArtFromFile(nullptr, nullptr, &nulls), ART_ERR_MAGIC);
     EXPECT_EQ(LoadArtFromFile(files.bmp.c_str(), files.prt.c_str(), nullptr), ART_ERR_NOT_EMPTY);
+}
+
+// A set large enough for the pixel area's own mapping is read, not mapped
+// from the file: cutting and removing the files afterwards changes nothing.
+TEST(Loader, LargeSetOutlivesItsFiles) {
+    temp_dir dir;
+    const art_set set = make_bulk(700, 64, 160, 5); // about 9 MB of pixels
+    auto files = testing_support::save_set(dir, set);
+    art_handle h;
+    ASSERT_EQ(LoadArtFromFile(files.bmp.c_str(), files.prt.c_str(), &h), ART_OK);
+    std::ofstream(files.bmp, std::ios::binary | std::ios::trunc).put('x');
+    std::remove(files.prt.c_str());
+    std::remove(files.bmp.c_str());
+    ASSERT_EQ(h.imageCount, set.images.size());
+    for (uint32_t i = 0; i < h.imageCount; ++i) {
+        const std::vector<uint8_t> &want = set.images[i].pixels;
+        const uint8_t *got = h.images[i].pixels;
+        ASSERT_TRUE(std::memcmp(got, want.data(), want.size()) == 0) << "image " << i;
+    }
 }
 
 // Every cut of the sample's files either still holds all the loader needs or
