@@ -1,4 +1,4 @@
-// The portable row loops, and the choice of loops for this processor.
+// The portable pixel loops, and the choice of loops for this processor.
 #include "blitter.h"
 
 #include <string.h>
@@ -52,14 +52,10 @@ void shade_bits(RGBQUAD *dst, uint32_t bits, unsigned from, unsigned to) {
     }
 }
 
-} // namespace
-
-void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
-                      uint32_t colorCount) {
-    if (colorCount <= 1) return; // no value but 0 has a colour
-    // One unsigned compare rejects both value 0 (wraps to the top) and
-    // values with no palette entry.
-    const uint32_t last = colorCount > 256 ? 255 : colorCount - 1;
+// `last`: the highest value with a colour, 1..255. One unsigned compare of
+// value - 1 with it rejects both value 0 (wraps to the top) and values with
+// no palette entry.
+void indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors, uint32_t last) {
     size_t i = 0;
     if (last == 255) {
         // Every value but 0 has a colour. Sprites are mostly runs: eight clear
@@ -87,6 +83,17 @@ void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD 
     }
 }
 
+uint32_t last_colour(uint32_t colorCount) {
+    return colorCount > 256 ? 255 : colorCount - 1;
+}
+
+} // namespace
+
+void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
+                      uint32_t colorCount) {
+    if (colorCount > 1) indexed_row(dst, src, n, colors, last_colour(colorCount));
+}
+
 void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n) {
     if (n == 0) return;
     // Leading bits up to the first byte boundary, then whole bytes, then the
@@ -111,13 +118,60 @@ void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t
     if (n) shade_bits(dst, *src, 0, unsigned(n));
 }
 
+void blit_bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count) {
+    // Four pixels packed into three words with shifts, where the byte order
+    // allows it.
+    if (__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__)
+        for (; count >= 4; count -= 4, src += 16, dst += 12) {
+            const uint32_t p0 = load32(src), p1 = load32(src + 4), p2 = load32(src + 8),
+                           p3 = load32(src + 12);
+            store32(dst, (p0 & 0xFFFFFF) | p1 << 24);
+            store32(dst + 4, (p1 >> 8 & 0xFFFF) | p2 << 16);
+            store32(dst + 8, (p2 >> 16 & 0xFF) | p3 << 8);
+        }
+    for (; count; --count, src += 4, dst += 3) {
+        dst[0] = src[0];
+        dst[1] = src[1];
+        dst[2] = src[2];
+    }
+}
+
+void blit_indexed_rows(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount) {
+    if (colorCount <= 1 || r.rows == 0) return; // no value but 0 has a colour
+    const uint32_t last = last_colour(colorCount);
+    RGBQUAD *dst = r.dst;
+    const uint8_t *src = r.src;
+    for (size_t i = 0;;) {
+        indexed_row(dst, src, r.width, colors, last);
+        if (++i == r.rows) break;
+        dst += r.dstStep;
+        src += r.srcStep;
+    }
+}
+
+void blit_shadow_rows(const blit_rows &r, unsigned firstBit) {
+    if (r.rows == 0) return;
+    RGBQUAD *dst = r.dst;
+    const uint8_t *src = r.src;
+    for (size_t i = 0;;) {
+        blit_shadow_row(dst, src, firstBit, r.width);
+        if (++i == r.rows) break;
+        dst += r.dstStep;
+        src += r.srcStep;
+    }
+}
+
 namespace {
 
-const blit_kernels kPortable = {BLIT_PORTABLE, "portable", blit_indexed_row, blit_shadow_row};
+const blit_kernels kPortable = {BLIT_PORTABLE, "portable", blit_indexed_rows, blit_shadow_rows,
+                                blit_bgrx_to_bgr};
 #ifdef ZEVART_X86_KERNELS
-// SSE2 has no gather: its 8-bit loop is the portable one.
-const blit_kernels kSse2 = {BLIT_SSE2, "sse2", blit_indexed_row, blit_shadow_row_sse2};
-const blit_kernels kAvx2 = {BLIT_AVX2, "avx2", blit_indexed_row_avx2, blit_shadow_row_avx2};
+// SSE2 has no gather and no byte shuffle: its 8-bit loop and its conversion
+// are the portable ones.
+const blit_kernels kSse2 = {BLIT_SSE2, "sse2", blit_indexed_rows, blit_shadow_rows_sse2,
+                            blit_bgrx_to_bgr};
+const blit_kernels kAvx2 = {BLIT_AVX2, "avx2", blit_indexed_rows_avx2, blit_shadow_rows_avx2,
+                            blit_bgrx_to_bgr_avx2};
 #endif
 
 blit_level best_level() {

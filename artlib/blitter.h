@@ -1,9 +1,9 @@
-// Row loops of surface drawing. Callers clip first, so the loops run over
-// exactly the pixels to draw and test no bounds.
+// The pixel loops of drawing (and of the 24-bit bitmap writer). Callers clip
+// first, so the loops run over exactly the pixels to draw and test no bounds.
 //
 // Each loop has a portable form, the reference, and on x86 faster forms for
-// processors with SSE2 or AVX2; every form draws exactly the same pixels.
-// Drawing asks blitter() for its loops: the best set this processor runs,
+// processors with SSE2 or AVX2; every form gives exactly the same pixels.
+// Callers ask blitter() for the loops: the best set this processor runs,
 // picked once, on first use.
 #pragma once
 
@@ -12,25 +12,43 @@
 #include <stddef.h>
 #include <stdint.h>
 
-// Draws n 8-bit pixels of `src` onto `dst`: value 0 is transparent, any other
-// value below colorCount writes that entry of `colors` (all four bytes).
-// Values at or above colorCount have no colour and are left transparent too.
-// Reads only src[0..n).
-typedef void (*indexed_row_fn)(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
-                               uint32_t colorCount);
+// The clipped part of an image and where it goes: `rows` rows of `width`
+// pixels. Row r of the image data starts at src + r * srcStep (bytes), its
+// pixels on the surface at dst + r * dstStep (pixels; negative for a
+// bottom-up surface). The loops step only between rows they draw, so no
+// pointer ever leaves the surface or the image data.
+struct blit_rows {
+    RGBQUAD *dst;
+    ptrdiff_t dstStep;
+    const uint8_t *src;
+    ptrdiff_t srcStep;
+    size_t width, rows;
+};
 
-// Darkens dst[i] for every set bit of n 1-bit pixels starting at bit
-// `firstBit` (0..7, 0 = most significant) of src[0]: blue, green and red are
-// halved, the fourth byte is kept. Reads only the bytes those n bits lie in.
-typedef void (*shadow_row_fn)(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n);
+// 8-bit pixels: value 0 is transparent, any other value below colorCount
+// writes that entry of `colors` (all four bytes). Values at or above
+// colorCount have no colour and are left transparent too. Reads only the
+// `width` bytes of each row.
+typedef void (*indexed_rows_fn)(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount);
+
+// 1-bit pixels, each row starting at bit `firstBit` (0..7, 0 = most
+// significant) of its first byte: a set bit darkens its target pixel (blue,
+// green and red halved, the fourth byte kept). Reads only the bytes a row's
+// bits lie in.
+typedef void (*shadow_rows_fn)(const blit_rows &r, unsigned firstBit);
+
+// `count` 32-bit pixels (blue, green, red, fourth byte) to 24 bits (blue,
+// green, red), the fourth byte dropped.
+typedef void (*bgrx_to_bgr_fn)(const uint8_t *src, uint8_t *dst, size_t count);
 
 enum blit_level { BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2 };
 
 struct blit_kernels {
     blit_level level;
     const char *name;
-    indexed_row_fn indexed_row;
-    shadow_row_fn shadow_row;
+    indexed_rows_fn indexed;
+    shadow_rows_fn shadow;
+    bgrx_to_bgr_fn bgrx_to_bgr;
 };
 
 // The loops drawing uses.
@@ -44,15 +62,19 @@ const blit_kernels &blit_kernels_for(blit_level level);
 // it got. For tests and benchmarks, which run every form in turn.
 blit_level blit_use_level(blit_level level);
 
-// The portable forms.
+// The portable forms, and their single rows (n pixels from src to dst), which
+// the other forms use for what their wide steps leave over.
+void blit_indexed_rows(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount);
+void blit_shadow_rows(const blit_rows &r, unsigned firstBit);
 void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
                       uint32_t colorCount);
 void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n);
+void blit_bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count);
 
 #if defined(__i386__) || defined(__x86_64__)
 #define ZEVART_X86_KERNELS 1
-void blit_shadow_row_sse2(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n);
-void blit_indexed_row_avx2(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
-                           uint32_t colorCount);
-void blit_shadow_row_avx2(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n);
+void blit_shadow_rows_sse2(const blit_rows &r, unsigned firstBit);
+void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount);
+void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit);
+void blit_bgrx_to_bgr_avx2(const uint8_t *src, uint8_t *dst, size_t count);
 #endif

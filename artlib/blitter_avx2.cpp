@@ -1,7 +1,7 @@
-// The row loops for processors with AVX2: eight pixels per instruction, the
-// 8-bit colours fetched by gather. Compiled for AVX2 function by function, so
-// the rest of the library keeps running on any processor; blitter() calls
-// them only where the processor has AVX2.
+// The pixel loops for processors with AVX2: eight pixels per instruction, the
+// 8-bit colours fetched by gather, 24-bit pixels packed by byte shuffle. Compiled for AVX2 function
+// by function, so the rest of the library keeps running on any processor; blitter() calls them only
+// where the processor has AVX2.
 #include "blitter.h"
 
 #ifdef ZEVART_X86_KERNELS
@@ -49,29 +49,30 @@ AVX2 inline void shade8(RGBQUAD *dst, __m256i mask) {
 
 } // namespace
 
-AVX2 void blit_indexed_row_avx2(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD *colors,
-                                uint32_t colorCount) {
-    if (colorCount <= 1) return;
+AVX2 void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount) {
+    if (colorCount <= 1 || r.rows == 0) return;
     const int *table = reinterpret_cast<const int *>(colors);
     const __m256i limit = _mm256_set1_epi32(colorCount > 256 ? 256 : int(colorCount));
-    size_t i = 0;
-    for (; n - i >= 32; i += 32) {
-        const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i));
-        if (_mm256_testz_si256(s, s)) continue; // 32 clear pixels
-        for (unsigned k = 0; k < 32; k += 8) draw8(dst + i + k, src + i + k, table, limit);
+    const size_t n = r.width;
+    RGBQUAD *dst = r.dst;
+    const uint8_t *src = r.src;
+    for (size_t row = 0;;) {
+        size_t i = 0;
+        for (; n - i >= 32; i += 32) {
+            const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i));
+            if (_mm256_testz_si256(s, s)) continue; // 32 clear pixels
+            for (unsigned k = 0; k < 32; k += 8) draw8(dst + i + k, src + i + k, table, limit);
+        }
+        for (; n - i >= 8; i += 8) draw8(dst + i, src + i, table, limit);
+        if (i < n) blit_indexed_row(dst + i, src + i, n - i, colors, colorCount);
+        if (++row == r.rows) break;
+        dst += r.dstStep;
+        src += r.srcStep;
     }
-    for (; n - i >= 8; i += 8) draw8(dst + i, src + i, table, limit);
-    if (i < n) blit_indexed_row(dst + i, src + i, n - i, colors, colorCount);
 }
 
-AVX2 void blit_shadow_row_avx2(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n) {
-    if (n == 0) return;
-    if (firstBit != 0) { // up to the first byte boundary
-        const size_t lead = 8 - firstBit < n ? 8 - firstBit : n;
-        blit_shadow_row(dst, src++, firstBit, lead);
-        dst += lead;
-        n -= lead;
-    }
+AVX2 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit) {
+    if (r.width == 0 || r.rows == 0) return;
     // Four mask bytes as one word, little-endian: pixel j of byte k is bit
     // 8k + 7 - j. Each lane picks its bit and becomes all ones where it is set.
     const __m256i pick[4] = {
@@ -82,20 +83,50 @@ AVX2 void blit_shadow_row_avx2(RGBQUAD *dst, const uint8_t *src, unsigned firstB
         _mm256_setr_epi32(int(0x80000000u), 0x40000000, 0x20000000, 0x10000000, 0x8000000,
                           0x4000000, 0x2000000, 0x1000000),
     };
-    for (; n >= 32; n -= 32, dst += 32, src += 4) {
-        const uint32_t w = load32(src);
-        if (w == 0) continue; // 32 clear pixels
-        const __m256i word = _mm256_set1_epi32(int(w));
-        for (unsigned k = 0; k < 4; ++k) {
-            const __m256i bit = _mm256_and_si256(word, pick[k]);
-            shade8(dst + 8 * k, _mm256_cmpeq_epi32(bit, pick[k]));
+    // Pixels before the first byte boundary.
+    const size_t lead = firstBit == 0 ? 0 : 8 - firstBit < r.width ? 8 - firstBit : r.width;
+    RGBQUAD *rowDst = r.dst;
+    const uint8_t *rowSrc = r.src;
+    for (size_t row = 0;;) {
+        RGBQUAD *dst = rowDst;
+        const uint8_t *src = rowSrc;
+        size_t n = r.width;
+        if (lead) {
+            blit_shadow_row(dst, src++, firstBit, lead);
+            dst += lead;
+            n -= lead;
         }
+        for (; n >= 32; n -= 32, dst += 32, src += 4) {
+            const uint32_t w = load32(src);
+            if (w == 0) continue; // 32 clear pixels
+            const __m256i word = _mm256_set1_epi32(int(w));
+            for (unsigned k = 0; k < 4; ++k) {
+                const __m256i bit = _mm256_and_si256(word, pick[k]);
+                shade8(dst + 8 * k, _mm256_cmpeq_epi32(bit, pick[k]));
+            }
+        }
+        for (; n >= 8; n -= 8, dst += 8, ++src) {
+            const __m256i bit = _mm256_and_si256(_mm256_set1_epi32(*src), pick[0]);
+            shade8(dst, _mm256_cmpeq_epi32(bit, pick[0]));
+        }
+        if (n) blit_shadow_row(dst, src, 0, n);
+        if (++row == r.rows) break;
+        rowDst += r.dstStep;
+        rowSrc += r.srcStep;
     }
-    for (; n >= 8; n -= 8, dst += 8, ++src) {
-        const __m256i bit = _mm256_and_si256(_mm256_set1_epi32(*src), pick[0]);
-        shade8(dst, _mm256_cmpeq_epi32(bit, pick[0]));
+}
+
+AVX2 void blit_bgrx_to_bgr_avx2(const uint8_t *src, uint8_t *dst, size_t count) {
+    // Four pixels: twelve bytes picked out of sixteen, stored as 8 + 4.
+    const __m128i pick = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
+    for (; count >= 4; count -= 4, src += 16, dst += 12) {
+        const __m128i v =
+            _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(src)), pick);
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(dst), v);
+        const uint32_t last = uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(v, 8)));
+        memcpy(dst + 8, &last, 4);
     }
-    if (n) blit_shadow_row(dst, src, 0, n);
+    if (count) blit_bgrx_to_bgr(src, dst, count);
 }
 
 #endif

@@ -8,6 +8,7 @@
 // can't be made or fully written yields false, and whatever file had the name
 // before stays as it was.
 #include "art_handle.h"
+#include "blitter.h"
 #include "file_sink.h"
 
 #include <stdint.h>
@@ -73,8 +74,8 @@ template <size_t Bytes> void copy_pixels(const uint8_t *src, uint8_t *dst, size_
     memcpy(dst, src, count * Bytes);
 }
 
-// Pixels as 32-bit words, where the byte order lets four pixels be packed
-// into three words with shifts; any other order goes byte by byte.
+// Pixels as 32-bit words, where the byte order lets two pixels be packed
+// into one word with shifts; any other order goes byte by byte.
 const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
 uint32_t load32(const uint8_t *p) {
@@ -87,20 +88,10 @@ void store32(uint8_t *p, uint32_t v) {
     memcpy(p, &v, 4);
 }
 
+// The most used conversion (the viewer saves 24-bit files) has faster forms:
+// blitter.h hands out the best this processor runs.
 void bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count) {
-    if (kLittleEndian)
-        for (; count >= 4; count -= 4, src += 16, dst += 12) {
-            const uint32_t p0 = load32(src), p1 = load32(src + 4), p2 = load32(src + 8),
-                           p3 = load32(src + 12);
-            store32(dst, (p0 & 0xFFFFFF) | p1 << 24);
-            store32(dst + 4, (p1 >> 8 & 0xFFFF) | p2 << 16);
-            store32(dst + 8, (p2 >> 16 & 0xFF) | p3 << 8);
-        }
-    for (; count; --count, src += 4, dst += 3) {
-        dst[0] = src[0];
-        dst[1] = src[1];
-        dst[2] = src[2];
-    }
+    blitter().bgrx_to_bgr(src, dst, count);
 }
 
 void bgr_to_bgrx(const uint8_t *src, uint8_t *dst, size_t count) {

@@ -52,29 +52,16 @@ bool draw_image(const mem_image &im, RGBQUAD *surface, const BITMAPINFO *info, i
     const ptrdiff_t dstStep = ptrdiff_t(topDown ? surfWidth : -surfWidth);
     RGBQUAD *dst = surface + ptrdiff_t(firstRow * surfWidth + left);
     const blit_kernels &loops = blitter();
-    // The row loops step only between rows they draw: no pointer ever leaves
-    // the surface or the pixel block.
+    blit_rows r{dst, dstStep, nullptr, 0, n, size_t(bottom - top)};
     if (mask) {
         // Rows padded to whole 32-bit words; a clipped row can start mid-byte.
-        const int64_t srcStep = (((width - 1) >> 5) + 1) * 4;
-        const uint8_t *src = pixels + ptrdiff_t(skipRows * srcStep + (skipCols >> 3));
-        const unsigned firstBit = unsigned(skipCols & 7);
-        for (int64_t r = top;;) {
-            loops.shadow_row(dst, src, firstBit, n);
-            if (++r == bottom) break;
-            dst += dstStep;
-            src += srcStep;
-        }
+        r.srcStep = ptrdiff_t((((width - 1) >> 5) + 1) * 4);
+        r.src = pixels + ptrdiff_t(skipRows * r.srcStep + (skipCols >> 3));
+        loops.shadow(r, unsigned(skipCols & 7));
     } else {
-        const RGBQUAD *colors = palette->colors;
-        const uint32_t colorCount = palette->colorCount;
-        const uint8_t *src = pixels + ptrdiff_t(skipRows * rowBytes + skipCols);
-        for (int64_t r = top;;) {
-            loops.indexed_row(dst, src, n, colors, colorCount);
-            if (++r == bottom) break;
-            dst += dstStep;
-            src += rowBytes;
-        }
+        r.srcStep = ptrdiff_t(rowBytes);
+        r.src = pixels + ptrdiff_t(skipRows * rowBytes + skipCols);
+        loops.indexed(r, palette->colors, palette->colorCount);
     }
     return true;
 }

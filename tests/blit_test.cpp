@@ -1,7 +1,8 @@
-// Every form of the row loops this processor runs (portable, SSE2, AVX2)
-// draws exactly the pixels the drawing rules give: row by row over lengths,
+// Every form of the pixel loops this processor runs (portable, SSE2, AVX2)
+// gives exactly the pixels the drawing rules give: row by row over lengths,
 // palettes, start bits and value patterns, and through mem_image::draw over
-// image sizes, clip positions and both row orders.
+// image sizes, clip positions and both row orders; and the 24-bit conversion
+// of the bitmap writer.
 #include "blitter.h"
 #include "sample_art.h"
 #include "surface_support.h"
@@ -102,7 +103,8 @@ TEST(RowLoops, IndexedRowsMatchTheRules) {
                     for (size_t i = 0; i < n; ++i)
                         if (src[i] != 0 && src[i] < colorCount)
                             want[kRowGuard + i] = colors[src[i]];
-                    k.indexed_row(got.data() + kRowGuard, src.data(), n, colors.data(), colorCount);
+                    k.indexed({got.data() + kRowGuard, 0, src.data(), 0, n, 1}, colors.data(),
+                              colorCount);
                     const std::string diff = row_difference(got, want, kRowGuard);
                     if (diff.empty()) continue;
                     ADD_FAILURE() << k.name << ", " << colorCount << " colours, "
@@ -140,13 +142,28 @@ TEST(RowLoops, ShadowRowsMatchTheRulesFromEveryStartBit) {
                         w.rgbGreen >>= 1;
                         w.rgbRed >>= 1;
                     }
-                    k.shadow_row(got.data() + kRowGuard, src.data(), firstBit, n);
+                    k.shadow({got.data() + kRowGuard, 0, src.data(), 0, n, 1}, firstBit);
                     const std::string diff = row_difference(got, want, kRowGuard);
                     if (diff.empty()) continue;
                     ADD_FAILURE() << k.name << ", " << kinds[kind] << ", first bit " << firstBit
                                   << ", " << n << " pixels: " << diff;
                     if (++failures >= 5) return;
                 }
+    }
+}
+
+TEST(RowLoops, ConversionTo24BitsKeepsBlueGreenRed) {
+    uint32_t rnd = 5;
+    for (blit_level level : levels()) {
+        const blit_kernels &k = blit_kernels_for(level);
+        for (size_t n : lengths()) {
+            std::vector<uint8_t> src(4 * n); // exactly the pixels
+            for (uint8_t &b : src) b = uint8_t(next_random(rnd));
+            std::vector<uint8_t> got(3 * n + kRowGuard, kPoison), want = got;
+            for (size_t i = 0; i < 3 * n; ++i) want[i] = src[i / 3 * 4 + i % 3];
+            k.bgrx_to_bgr(src.data(), got.data(), n);
+            ASSERT_EQ(got, want) << k.name << ", " << n << " pixels";
+        }
     }
 }
 
