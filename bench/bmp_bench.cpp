@@ -1,0 +1,133 @@
+// Writing BMP files to a tmpfs: the library's DIBitsToFile at 32 and 24 bits
+// against SDL_SaveBMP and stb's writer, and one write() of the finished file.
+#include "bench.h"
+
+#include "art_handle.h"
+
+#include <SDL2/SDL.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <stdexcept>
+#include <string.h>
+
+int stb_write_bmp(const char *path, int w, int h, int comp, const void *data); // stb_bench.cpp
+
+namespace bench {
+namespace {
+
+std::vector<uint8_t> read_all(const std::string &path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+void write_whole(const std::string &path, const std::vector<uint8_t> &bytes) {
+    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + path);
+    ssize_t done = write(fd, bytes.data(), bytes.size());
+    close(fd);
+    if (done != ssize_t(bytes.size())) throw std::runtime_error("short write to " + path);
+}
+
+struct bmp_bench {
+    int side;
+    std::string folder;
+    std::vector<RGBQUAD> pixels; // what a draw leaves: a 32-bit surface
+    std::vector<uint8_t> rgb;    // the same pixels as stb takes them
+    BITMAPINFO info{};
+    SDL_Surface *withAlpha, *withoutAlpha;
+    std::vector<uint8_t> file32, file24;
+
+    bmp_bench(int n, const std::string &dir)
+        : side(n), folder(dir), pixels(size_t(n) * n), rgb(pixels.size() * 3) {
+        for (size_t i = 0; i < pixels.size(); ++i) {
+            pixels[i] = RGBQUAD{uint8_t(i * 7), uint8_t(i >> 3), uint8_t(i >> 9), 0};
+            rgb[3 * i] = pixels[i].rgbRed;
+            rgb[3 * i + 1] = pixels[i].rgbGreen;
+            rgb[3 * i + 2] = pixels[i].rgbBlue;
+        }
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = n;
+        info.bmiHeader.biHeight = -n;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        // SDL_SaveBMP writes 32 bits for a surface with alpha, else 24.
+        withAlpha = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), n, n, 32, n * 4,
+                                                       SDL_PIXELFORMAT_ARGB8888);
+        withoutAlpha = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), n, n, 32, n * 4,
+                                                          SDL_PIXELFORMAT_XRGB8888);
+        if (!withAlpha || !withoutAlpha) throw std::runtime_error(SDL_GetError());
+        ours(32);
+        ours(24);
+        file32 = read_all(path("ours32"));
+        file24 = read_all(path("ours24"));
+        sdl(withAlpha, "sdl32");
+        sdl(withoutAlpha, "sdl24");
+        check_depth("sdl32", 32);
+        check_depth("sdl24", 24);
+        stb();
+        check_depth("stb24", 24);
+    }
+    ~bmp_bench() {
+        SDL_FreeSurface(withAlpha);
+        SDL_FreeSurface(withoutAlpha);
+    }
+
+    std::string path(const char *who) const {
+        return folder + "/" + who + "-" + std::to_string(side) + ".bmp";
+    }
+    void check_depth(const char *who, int bits) const {
+        std::vector<uint8_t> f = read_all(path(who));
+        if (f.size() < 30 || f[28] != bits)
+            throw std::runtime_error(std::string(who) + " did not write " + std::to_string(bits) +
+                                     " bits");
+    }
+    void ours(int depth) {
+        const std::string p = path(depth == 32 ? "ours32" : "ours24");
+        if (!DIBitsToFile(p.c_str(), pixels.data(), &info, depth))
+            throw std::runtime_error("DIBitsToFile failed");
+    }
+    void sdl(SDL_Surface *s, const char *who) {
+        if (SDL_SaveBMP(s, path(who).c_str()) != 0) throw std::runtime_error(SDL_GetError());
+    }
+    void stb() {
+        if (!stb_write_bmp(path("stb24").c_str(), side, side, 3, rgb.data()))
+            throw std::runtime_error("stb failed");
+    }
+};
+
+} // namespace
+
+void add_bmp_cases(std::vector<bench_case> &cases, const std::string &folder) {
+    mkdir(folder.c_str(), 0755);
+    for (int n : {256, 1024}) {
+        auto b = std::make_shared<bmp_bench>(n, folder);
+        bench_case c;
+        c.group = "BMP write";
+        c.name = std::to_string(n) + "x" + std::to_string(n);
+        c.items = double(n) * n;
+        c.contenders = {
+            {"ours 32-bit", [b] { b->ours(32); }, nullptr},
+            {"ours 24-bit", [b] { b->ours(24); }, nullptr},
+            {"SDL_SaveBMP 32-bit", [b] { b->sdl(b->withAlpha, "sdl32"); }, nullptr},
+            {"SDL_SaveBMP 24-bit", [b] { b->sdl(b->withoutAlpha, "sdl24"); }, nullptr},
+            {"stb 24-bit", [b] { b->stb(); }, nullptr},
+            {"write() 32-bit file", [b] { write_whole(b->path("limit32"), b->file32); }, nullptr},
+            {"write() 24-bit file", [b] { write_whole(b->path("limit24"), b->file24); }, nullptr},
+        };
+        c.ratios = {
+            {"ours 32-bit", "SDL_SaveBMP 32-bit", 1.5}, {"ours 24-bit", "SDL_SaveBMP 32-bit", 1.1},
+            {"ours 24-bit", "SDL_SaveBMP 24-bit", 1.1}, {"ours 24-bit", "stb 24-bit", 3},
+            {"write() 32-bit file", "ours 32-bit", 0},  {"write() 24-bit file", "ours 24-bit", 0},
+        };
+        if (n == 256) c.instructionCounted = {"ours 24-bit", "SDL_SaveBMP 24-bit", "stb 24-bit"};
+        cases.push_back(std::move(c));
+    }
+}
+
+} // namespace bench
