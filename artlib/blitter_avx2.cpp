@@ -37,14 +37,17 @@ AVX2 inline void draw8(RGBQUAD *dst, const uint8_t *src, const int *table, __m25
     _mm256_storeu_si256(d, _mm256_mask_i32gather_epi32(old, table, v, opaque, 4));
 }
 
-// Blue, green and red halved, the fourth byte kept; where `mask` is all ones.
+// Blue, green and red halved, the fourth byte kept.
+AVX2 inline __m256i halved8(__m256i p) {
+    return _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 1), _mm256_set1_epi32(0x007F7F7F)),
+                           _mm256_and_si256(p, _mm256_set1_epi32(int(0xFF000000u))));
+}
+
+// Eight pixels halved where `mask` is all ones.
 AVX2 inline void shade8(RGBQUAD *dst, __m256i mask) {
     __m256i *d = reinterpret_cast<__m256i *>(dst);
     const __m256i p = _mm256_loadu_si256(d);
-    const __m256i half =
-        _mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(p, 1), _mm256_set1_epi32(0x007F7F7F)),
-                        _mm256_and_si256(p, _mm256_set1_epi32(int(0xFF000000u))));
-    _mm256_storeu_si256(d, _mm256_blendv_epi8(p, half, mask));
+    _mm256_storeu_si256(d, _mm256_blendv_epi8(p, halved8(p), mask));
 }
 
 } // namespace
@@ -98,7 +101,13 @@ AVX2 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit) {
         }
         for (; n >= 32; n -= 32, dst += 32, src += 4) {
             const uint32_t w = load32(src);
-            if (w == 0) continue; // 32 clear pixels
+            if (w == 0) continue;   // 32 clear pixels
+            if (w == 0xFFFFFFFFu) { // 32 set: the inside of a solid shadow
+                __m256i *d = reinterpret_cast<__m256i *>(dst);
+                for (unsigned k = 0; k < 4; ++k)
+                    _mm256_storeu_si256(d + k, halved8(_mm256_loadu_si256(d + k)));
+                continue;
+            }
             const __m256i word = _mm256_set1_epi32(int(w));
             for (unsigned k = 0; k < 4; ++k) {
                 const __m256i bit = _mm256_and_si256(word, pick[k]);

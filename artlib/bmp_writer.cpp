@@ -146,7 +146,7 @@ bool write_rows(file_sink &sink, const uint8_t *src, const conversion &conv, siz
     // Rows stored as they lie, with nothing between them: one write.
     if (conv.source == conv.target && pad == 0)
         return sink.write(src, static_cast<size_t>(rows * width * inBytes));
-    uint8_t chunk[16384];
+    uint8_t chunk[32768]; // a 3 MB file in 96 writes
     size_t used = 0;
     auto flush = [&] {
         bool ok = sink.write(chunk, used);
