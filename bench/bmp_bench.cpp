@@ -77,6 +77,10 @@ struct bmp_bench {
     ~bmp_bench() {
         SDL_FreeSurface(withAlpha);
         SDL_FreeSurface(withoutAlpha);
+        for (const char *who :
+             {"ours32", "ours24", "sdl32", "sdl24", "stb24", "limit32", "limit24"})
+            unlink(path(who).c_str());
+        rmdir(folder.c_str()); // once empty
     }
 
     std::string path(const char *who) const {
