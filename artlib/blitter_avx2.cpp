@@ -1,7 +1,8 @@
-// The pixel loops for processors with AVX2: eight pixels per instruction, the
-// 8-bit colours fetched by gather, 24-bit pixels packed by byte shuffle. Compiled for AVX2 function
-// by function, so the rest of the library keeps running on any processor; blitter() calls them only
-// where the processor has AVX2.
+// The pixel loops for processors with AVX2: eight pixels per instruction,
+// the 8-bit colours fetched by gather, 24-bit pixels packed by byte shuffle.
+// Compiled for AVX2 function by function, so the rest of the library keeps
+// running on any processor; blitter() calls them only where the processor
+// has AVX2.
 #include "blitter.h"
 
 #ifdef ZEVART_X86_KERNELS
