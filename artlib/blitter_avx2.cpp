@@ -20,11 +20,21 @@ AVX2 inline uint32_t load32(const void *p) {
     return v;
 }
 
+AVX2 inline __m256i values8(const uint8_t *src) {
+    return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(src)));
+}
+
+// Eight opaque pixels, every value with a colour.
+AVX2 inline void gather8(RGBQUAD *dst, const uint8_t *src, const int *table) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i *>(dst),
+                        _mm256_i32gather_epi32(table, values8(src), 4));
+}
+
 // Eight pixels at once; `opaque` marks the ones to take from the palette.
 // Gather reads only the lanes it is asked for, so no value without a colour
 // is ever looked up.
 AVX2 inline void draw8(RGBQUAD *dst, const uint8_t *src, const int *table, __m256i limit) {
-    const __m256i v = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(src)));
+    const __m256i v = values8(src);
     const __m256i opaque = _mm256_and_si256(_mm256_cmpgt_epi32(v, _mm256_setzero_si256()),
                                             _mm256_cmpgt_epi32(limit, v));
     const int lanes = _mm256_movemask_ps(_mm256_castsi256_ps(opaque));
@@ -56,7 +66,8 @@ AVX2 inline void shade8(RGBQUAD *dst, __m256i mask) {
 AVX2 void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount) {
     if (colorCount <= 1 || r.rows == 0) return;
     const int *table = reinterpret_cast<const int *>(colors);
-    const __m256i limit = _mm256_set1_epi32(colorCount > 256 ? 256 : int(colorCount));
+    const bool fullPalette = colorCount >= 256; // every value but 0 has a colour
+    const __m256i limit = _mm256_set1_epi32(fullPalette ? 256 : int(colorCount));
     const size_t n = r.width;
     RGBQUAD *dst = r.dst;
     const uint8_t *src = r.src;
@@ -64,7 +75,13 @@ AVX2 void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint
         size_t i = 0;
         for (; n - i >= 32; i += 32) {
             const __m256i s = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(src + i));
-            if (_mm256_testz_si256(s, s)) continue; // 32 clear pixels
+            const unsigned clear =
+                unsigned(_mm256_movemask_epi8(_mm256_cmpeq_epi8(s, _mm256_setzero_si256())));
+            if (clear == 0xFFFFFFFFu) continue; // 32 clear pixels
+            if (clear == 0 && fullPalette) {    // 32 opaque: no lane to test
+                for (unsigned k = 0; k < 32; k += 8) gather8(dst + i + k, src + i + k, table);
+                continue;
+            }
             for (unsigned k = 0; k < 32; k += 8) draw8(dst + i + k, src + i + k, table, limit);
         }
         for (; n - i >= 8; i += 8) draw8(dst + i, src + i, table, limit);
