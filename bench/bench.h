@@ -15,12 +15,12 @@ struct contender {
     std::function<void()> cleanup; // after each operation, not timed (may be empty)
 };
 
-// time(slower) / time(faster) of two contenders, and the least it should be.
-// With `limit` set, the ratio says how close `faster` gets to a limit
-// (`slower` is the limit) and its goal is a floor on throughput.
+// time(slower) / time(faster) of two contenders, and the least it should be
+// (or, with `atMost`, the most).
 struct ratio {
     std::string faster, slower;
     double goal; // 0: no goal, shown for information
+    bool atMost = false;
 };
 
 struct bench_case {

@@ -164,10 +164,11 @@ int run_paired(std::vector<bench_case> &cases, const options &o) {
             const auto mm = std::minmax_element(per.begin(), per.end());
             std::string goal = "";
             if (r.goal > 0) {
-                bool met = m >= r.goal;
+                const bool met = r.atMost ? m <= r.goal : m >= r.goal;
                 missed += !met;
                 char g[48];
-                snprintf(g, sizeof g, "≥ %.1f× %s", r.goal, met ? "met" : "**missed**");
+                snprintf(g, sizeof g, "%s %.1f× %s", r.atMost ? "≤" : "≥", r.goal,
+                         met ? "met" : "**missed**");
                 goal = g;
             }
             printf("| %s | %s | %s vs %s | %s vs %s | %.2f× [%.2f, %.2f] | %s |\n", c.group.c_str(),
