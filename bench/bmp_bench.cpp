@@ -27,12 +27,18 @@ std::vector<uint8_t> read_all(const std::string &path) {
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
 }
 
-void write_whole(const std::string &path, const std::vector<uint8_t> &bytes) {
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw std::runtime_error("cannot create " + path);
+// The finished file in one write(), over the old one (as SDL and stb write),
+// or, with `renamed`, into a new file that then replaces it (as the library
+// writes, so that a failed write never leaves half a file).
+void write_whole(const std::string &path, const std::vector<uint8_t> &bytes, bool renamed) {
+    const std::string to = renamed ? path + ".tmp" : path;
+    int fd = open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + to);
     ssize_t done = write(fd, bytes.data(), bytes.size());
     close(fd);
-    if (done != ssize_t(bytes.size())) throw std::runtime_error("short write to " + path);
+    if (done != ssize_t(bytes.size())) throw std::runtime_error("short write to " + to);
+    if (renamed && rename(to.c_str(), path.c_str()) != 0)
+        throw std::runtime_error("cannot rename " + to);
 }
 
 struct bmp_bench {
@@ -77,8 +83,8 @@ struct bmp_bench {
     ~bmp_bench() {
         SDL_FreeSurface(withAlpha);
         SDL_FreeSurface(withoutAlpha);
-        for (const char *who :
-             {"ours32", "ours24", "sdl32", "sdl24", "stb24", "limit32", "limit24"})
+        for (const char *who : {"ours32", "ours24", "portable24", "sdl32", "sdl24", "stb24",
+                                "limit32", "limit24", "renamed32", "renamed24"})
             unlink(path(who).c_str());
         rmdir(folder.c_str()); // once empty
     }
@@ -94,7 +100,9 @@ struct bmp_bench {
     }
     void ours(int depth, blit_level level = BLIT_AVX2) {
         blit_use_level(level); // the 24-bit conversion has a form per level
-        const std::string p = path(depth == 32 ? "ours32" : "ours24");
+        const std::string p = path(depth == 32              ? "ours32"
+                                   : level == BLIT_PORTABLE ? "portable24"
+                                                            : "ours24");
         if (!DIBitsToFile(p.c_str(), pixels.data(), &info, depth))
             throw std::runtime_error("DIBitsToFile failed");
     }
@@ -109,36 +117,49 @@ struct bmp_bench {
 
 } // namespace
 
+// One case per depth, so each round replaces only the files of that depth.
 void add_bmp_cases(std::vector<bench_case> &cases, const std::string &folder) {
     mkdir(folder.c_str(), 0755);
     for (int n : {256, 1024}) {
         auto b = std::make_shared<bmp_bench>(n, folder);
+        const std::string size = std::to_string(n) + "x" + std::to_string(n);
         bench_case c;
         c.group = "BMP write";
-        c.name = std::to_string(n) + "x" + std::to_string(n);
+        c.name = "32-bit " + size;
         c.items = double(n) * n;
         c.contenders = {
-            {"ours 32-bit", [b] { b->ours(32); }, nullptr},
-            {"ours 24-bit", [b] { b->ours(24); }, nullptr},
-            {"ours 24-bit portable", [b] { b->ours(24, BLIT_PORTABLE); }, nullptr},
-            {"SDL_SaveBMP 32-bit", [b] { b->sdl(b->withAlpha, "sdl32"); }, nullptr},
-            {"SDL_SaveBMP 24-bit", [b] { b->sdl(b->withoutAlpha, "sdl24"); }, nullptr},
-            {"stb 24-bit", [b] { b->stb(); }, nullptr},
-            {"write() 32-bit file", [b] { write_whole(b->path("limit32"), b->file32); }, nullptr},
-            {"write() 24-bit file", [b] { write_whole(b->path("limit24"), b->file24); }, nullptr},
+            {"ours", [b] { b->ours(32); }, nullptr},
+            {"SDL_SaveBMP", [b] { b->sdl(b->withAlpha, "sdl32"); }, nullptr},
+            {"write()", [b] { write_whole(b->path("limit32"), b->file32, false); }, nullptr},
+            {"write(), renamed", [b] { write_whole(b->path("renamed32"), b->file32, true); },
+             nullptr},
         };
         c.ratios = {
-            {"ours 32-bit", "SDL_SaveBMP 32-bit", 1.5},
-            {"ours 24-bit", "SDL_SaveBMP 32-bit", 1.1},
-            {"ours 24-bit", "SDL_SaveBMP 24-bit", 1.1},
-            {"ours 24-bit", "stb 24-bit", 3},
-            {"ours 24-bit portable", "SDL_SaveBMP 24-bit", 0},
-            {"ours 24-bit portable", "stb 24-bit", 0},
-            {"write() 32-bit file", "ours 32-bit", 0},
-            {"write() 24-bit file", "ours 24-bit", 0},
+            {"ours", "SDL_SaveBMP", 1.5},
+            {"write()", "ours", 0},
+            {"write(), renamed", "ours", 0},
         };
-        if (n == 256)
-            c.instructionCounted = {"ours 24-bit portable", "SDL_SaveBMP 24-bit", "stb 24-bit"};
+        cases.push_back(c);
+
+        c.name = "24-bit " + size;
+        c.contenders = {
+            {"ours", [b] { b->ours(24); }, nullptr},
+            {"ours portable", [b] { b->ours(24, BLIT_PORTABLE); }, nullptr},
+            {"SDL_SaveBMP", [b] { b->sdl(b->withoutAlpha, "sdl24"); }, nullptr},
+            {"stb", [b] { b->stb(); }, nullptr},
+            {"write()", [b] { write_whole(b->path("limit24"), b->file24, false); }, nullptr},
+            {"write(), renamed", [b] { write_whole(b->path("renamed24"), b->file24, true); },
+             nullptr},
+        };
+        c.ratios = {
+            {"ours", "SDL_SaveBMP", 1.1},
+            {"ours", "stb", 3},
+            {"ours portable", "SDL_SaveBMP", 0},
+            {"ours portable", "stb", 0},
+            {"write()", "ours", 0},
+            {"write(), renamed", "ours", 0},
+        };
+        if (n == 256) c.instructionCounted = {"ours portable", "SDL_SaveBMP", "stb"};
         cases.push_back(std::move(c));
     }
 }
