@@ -117,51 +117,65 @@ struct bmp_bench {
 
 } // namespace
 
-// One case per depth, so each round replaces only the files of that depth.
+// One case per depth and way of saving, so each round touches only the files
+// of that case. Saving over a file (each operation replaces the file the
+// last one wrote) and saving a new one (the file is removed after each
+// operation, untimed) cost differently: writing over a file in place reuses
+// its pages, a file written whole and renamed over it needs new ones.
 void add_bmp_cases(std::vector<bench_case> &cases, const std::string &folder) {
     mkdir(folder.c_str(), 0755);
-    for (int n : {256, 1024}) {
-        auto b = std::make_shared<bmp_bench>(n, folder);
-        const std::string size = std::to_string(n) + "x" + std::to_string(n);
-        bench_case c;
-        c.group = "BMP write";
-        c.name = "32-bit " + size;
-        c.items = double(n) * n;
-        c.contenders = {
-            {"ours", [b] { b->ours(32); }, nullptr},
-            {"SDL_SaveBMP", [b] { b->sdl(b->withAlpha, "sdl32"); }, nullptr},
-            {"write()", [b] { write_whole(b->path("limit32"), b->file32, false); }, nullptr},
-            {"write(), renamed", [b] { write_whole(b->path("renamed32"), b->file32, true); },
-             nullptr},
-        };
-        c.ratios = {
-            {"ours", "SDL_SaveBMP", 1.5},
-            {"write()", "ours", 0},
-            {"write(), renamed", "ours", 0},
-        };
-        cases.push_back(c);
+    for (int n : {256, 1024})
+        for (bool replacing : {true, false}) {
+            auto b = std::make_shared<bmp_bench>(n, folder);
+            const std::string size = std::to_string(n) + "x" + std::to_string(n);
+            const std::string how = replacing ? ", over a file" : ", new file";
+            // After each operation: the file goes when each save makes a new one.
+            auto remove = [b, replacing](const char *who) -> std::function<void()> {
+                if (replacing) return nullptr;
+                return [b, who] { unlink(b->path(who).c_str()); };
+            };
+            bench_case c;
+            c.group = "BMP write";
+            c.name = "32-bit " + size + how;
+            c.items = double(n) * n;
+            c.contenders = {
+                {"ours", [b] { b->ours(32); }, remove("ours32")},
+                {"SDL_SaveBMP", [b] { b->sdl(b->withAlpha, "sdl32"); }, remove("sdl32")},
+                {"write()", [b] { write_whole(b->path("limit32"), b->file32, false); },
+                 remove("limit32")},
+                {"write(), renamed", [b] { write_whole(b->path("renamed32"), b->file32, true); },
+                 remove("renamed32")},
+            };
+            c.ratios = {
+                {"ours", "SDL_SaveBMP", 1.5},
+                {"write()", "ours", 0},
+                {"write(), renamed", "ours", 0},
+            };
+            cases.push_back(c);
 
-        c.name = "24-bit " + size;
-        c.contenders = {
-            {"ours", [b] { b->ours(24); }, nullptr},
-            {"ours portable", [b] { b->ours(24, BLIT_PORTABLE); }, nullptr},
-            {"SDL_SaveBMP", [b] { b->sdl(b->withoutAlpha, "sdl24"); }, nullptr},
-            {"stb", [b] { b->stb(); }, nullptr},
-            {"write()", [b] { write_whole(b->path("limit24"), b->file24, false); }, nullptr},
-            {"write(), renamed", [b] { write_whole(b->path("renamed24"), b->file24, true); },
-             nullptr},
-        };
-        c.ratios = {
-            {"ours", "SDL_SaveBMP", 1.1},
-            {"ours", "stb", 3},
-            {"ours portable", "SDL_SaveBMP", 0},
-            {"ours portable", "stb", 0},
-            {"write()", "ours", 0},
-            {"write(), renamed", "ours", 0},
-        };
-        if (n == 256) c.instructionCounted = {"ours portable", "SDL_SaveBMP", "stb"};
-        cases.push_back(std::move(c));
-    }
+            c.name = "24-bit " + size + how;
+            c.contenders = {
+                {"ours", [b] { b->ours(24); }, remove("ours24")},
+                {"ours portable", [b] { b->ours(24, BLIT_PORTABLE); }, remove("portable24")},
+                {"SDL_SaveBMP", [b] { b->sdl(b->withoutAlpha, "sdl24"); }, remove("sdl24")},
+                {"stb", [b] { b->stb(); }, remove("stb24")},
+                {"write()", [b] { write_whole(b->path("limit24"), b->file24, false); },
+                 remove("limit24")},
+                {"write(), renamed", [b] { write_whole(b->path("renamed24"), b->file24, true); },
+                 remove("renamed24")},
+            };
+            c.ratios = {
+                {"ours", "SDL_SaveBMP", 1.1},
+                {"ours", "stb", 3},
+                {"ours portable", "SDL_SaveBMP", 0},
+                {"ours portable", "stb", 0},
+                {"write()", "ours", 0},
+                {"write(), renamed", "ours", 0},
+            };
+            if (n == 256 && replacing)
+                c.instructionCounted = {"ours portable", "SDL_SaveBMP", "stb"};
+            cases.push_back(std::move(c));
+        }
 }
 
 } // namespace bench
