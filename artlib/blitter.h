@@ -51,14 +51,14 @@ struct blit_kernels {
     bgrx_to_bgr_fn bgrx_to_bgr;
 };
 
-// The loops drawing uses.
+// The loops drawing and the 24-bit writer use.
 const blit_kernels &blitter();
 
 // The loops of `level`, or of the best level below it that this build and
 // this processor have.
 const blit_kernels &blit_kernels_for(blit_level level);
 
-// Makes drawing use blit_kernels_for(level) from now on and returns the level
+// Makes them blit_kernels_for(level) from now on and returns the level
 // it got. For tests and benchmarks, which run every form in turn.
 blit_level blit_use_level(blit_level level);
 
