@@ -72,6 +72,7 @@ struct sprite_bench {
     sdl_surface sdlSprite, sdlTarget;
     SDL_Rect at{kMargin, kMargin, 0, 0};
     std::vector<uint32_t> copyTarget;
+    std::vector<RGBQUAD> naive;
 
     sprite_bench(int n, shape kind)
         : side(n), bytes(size_t(n) * n), colors(256), expanded(bytes.size()),
@@ -79,7 +80,7 @@ struct sprite_bench {
           sdlSprite(SDL_CreateRGBSurfaceWithFormat(0, n, n, 8, SDL_PIXELFORMAT_INDEX8)),
           sdlTarget(SDL_CreateRGBSurfaceWithFormat(0, n + 2 * kMargin, n + 2 * kMargin, 32,
                                                    SDL_PIXELFORMAT_XRGB8888)),
-          copyTarget(ours.pixels.size()) {
+          copyTarget(ours.pixels.size()), naive(ours.pixels) {
         uint32_t rnd = 0x12345u + uint32_t(n);
         SDL_Color sdlColors[256];
         for (int c = 0; c < 256; ++c) {
@@ -110,6 +111,21 @@ struct sprite_bench {
     void draw(blit_level level) {
         blit_use_level(level);
         image.draw(ours.pixels.data(), &ours.info, kMargin, kMargin);
+    }
+    // Pixel by pixel as the drawing rules read: a bounds test per pixel, then
+    // the transparent key and the palette look-up.
+    void per_pixel() {
+        const BITMAPINFOHEADER &h = ours.info.bmiHeader;
+        const int rows = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+        for (int r = 0; r < side; ++r)
+            for (int c = 0; c < side; ++c) {
+                const int X = kMargin + c, Y = kMargin + r;
+                if (X < 0 || X >= h.biWidth || Y < 0 || Y >= rows) continue;
+                const uint8_t v = bytes[size_t(r) * side + c];
+                if (v == 0) continue;
+                const int memRow = h.biHeight < 0 ? Y : rows - 1 - Y;
+                naive[size_t(memRow) * h.biWidth + X] = colors[v];
+            }
     }
     void sdl() {
         SDL_Rect to = at;
@@ -188,6 +204,7 @@ void add_blit_cases(std::vector<bench_case> &cases) {
             c.contenders.push_back({"portable", [b] { b->draw(BLIT_PORTABLE); }, nullptr});
             if (avx2) c.contenders.push_back({"avx2", [b] { b->draw(BLIT_AVX2); }, nullptr});
             c.contenders.push_back({"SDL2", [b] { b->sdl(); }, nullptr});
+            c.contenders.push_back({"per-pixel loop", [b] { b->per_pixel(); }, nullptr});
             c.contenders.push_back({"memcpy", [b] { b->copy(); }, nullptr});
             const bool body = kind == shape::body;
             c.ratios.push_back({"portable", "SDL2",
@@ -195,8 +212,9 @@ void add_blit_cases(std::vector<bench_case> &cases) {
                                 : n == 256 ? 3
                                            : 0});
             if (avx2) c.ratios.push_back({"avx2", "SDL2", body ? 2.0 : n == 256 ? 10 : 0});
+            c.ratios.push_back({"portable", "per-pixel loop", 0});
             c.ratios.push_back({"memcpy", avx2 ? "avx2" : "portable", 0});
-            if (n == 256) c.instructionCounted = {"portable", "SDL2"};
+            if (n == 256) c.instructionCounted = {"portable", "SDL2", "per-pixel loop"};
             cases.push_back(std::move(c));
         }
     for (bool dithered : {false, true})

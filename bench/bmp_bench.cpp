@@ -48,7 +48,8 @@ struct bmp_bench {
     std::vector<uint8_t> rgb;    // the same pixels as stb takes them
     BITMAPINFO info{};
     SDL_Surface *withAlpha, *withoutAlpha;
-    std::vector<uint8_t> file32, file24;
+    std::vector<uint8_t> file32, file24, file16;
+    std::vector<RGBQUAD> copied;
 
     bmp_bench(int n, const std::string &dir)
         : side(n), folder(dir), pixels(size_t(n) * n), rgb(pixels.size() * 3) {
@@ -71,8 +72,10 @@ struct bmp_bench {
         if (!withAlpha || !withoutAlpha) throw std::runtime_error(SDL_GetError());
         ours(32);
         ours(24);
+        ours(16);
         file32 = read_all(path("ours32"));
         file24 = read_all(path("ours24"));
+        file16 = read_all(path("ours16"));
         sdl(withAlpha, "sdl32");
         sdl(withoutAlpha, "sdl24");
         check_depth("sdl32", 32);
@@ -83,8 +86,8 @@ struct bmp_bench {
     ~bmp_bench() {
         SDL_FreeSurface(withAlpha);
         SDL_FreeSurface(withoutAlpha);
-        for (const char *who : {"ours32", "ours24", "portable24", "sdl32", "sdl24", "stb24",
-                                "limit32", "limit24", "renamed32", "renamed24"})
+        for (const char *who : {"ours32", "ours24", "ours16", "portable24", "sdl32", "sdl24",
+                                "stb24", "limit32", "limit24", "limit16", "renamed32", "renamed24"})
             unlink(path(who).c_str());
         rmdir(folder.c_str()); // once empty
     }
@@ -101,10 +104,16 @@ struct bmp_bench {
     void ours(int depth, blit_level level = BLIT_AVX2) {
         blit_use_level(level); // the 24-bit conversion has a form per level
         const std::string p = path(depth == 32              ? "ours32"
+                                   : depth == 16            ? "ours16"
                                    : level == BLIT_PORTABLE ? "portable24"
                                                             : "ours24");
         if (!DIBitsToFile(p.c_str(), pixels.data(), &info, depth))
             throw std::runtime_error("DIBitsToFile failed");
+    }
+    // The same number of 32-bit pixels copied in memory.
+    void copy() {
+        copied.resize(pixels.size());
+        memcpy(copied.data(), pixels.data(), pixels.size() * 4);
     }
     void sdl(SDL_Surface *s, const char *who) {
         if (SDL_SaveBMP(s, path(who).c_str()) != 0) throw std::runtime_error(SDL_GetError());
@@ -174,6 +183,18 @@ void add_bmp_cases(std::vector<bench_case> &cases, const std::string &folder) {
             };
             if (n == 256 && replacing)
                 c.instructionCounted = {"ours portable", "SDL_SaveBMP", "stb"};
+            cases.push_back(c);
+
+            // 16 bits (5-5-5): no peer writes it; the limit is the finished file.
+            c.name = "16-bit " + size + how;
+            c.contenders = {
+                {"ours", [b] { b->ours(16); }, remove("ours16")},
+                {"write()", [b] { write_whole(b->path("limit16"), b->file16, false); },
+                 remove("limit16")},
+                {"memcpy of the pixels", [b] { b->copy(); }, nullptr},
+            };
+            c.ratios = {{"write()", "ours", 0}, {"memcpy of the pixels", "ours", 0}};
+            c.instructionCounted = {};
             cases.push_back(std::move(c));
         }
 }
