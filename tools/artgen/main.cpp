@@ -1,5 +1,6 @@
 // artgen: writes our own art sets to disk.
 //   artgen sample OUTDIR                         the bundled sample set
+//   artgen shapes OUTDIR                         a small set of odd shapes
 //   artgen bulk OUTDIR IMAGES MINSIDE MAXSIDE [SEED]   a large generated set
 #include "sample_art.h"
 
@@ -14,12 +15,15 @@ int main(int argc, char **argv) {
         artgen::art_set set;
         if (cmd == "sample" && argc == 3) {
             set = artgen::make_sample();
+        } else if (cmd == "shapes" && argc == 3) {
+            set = artgen::make_shapes();
         } else if (cmd == "bulk" && (argc == 6 || argc == 7)) {
             set = artgen::make_bulk(uint32_t(std::strtoul(argv[3], nullptr, 10)),
                                     std::atoi(argv[4]), std::atoi(argv[5]),
                                     argc == 7 ? uint32_t(std::strtoul(argv[6], nullptr, 10)) : 1);
         } else {
             std::fprintf(stderr, "usage: artgen sample OUTDIR\n"
+                                 "       artgen shapes OUTDIR\n"
                                  "       artgen bulk OUTDIR IMAGES MINSIDE MAXSIDE [SEED]\n");
             return 1;
         }

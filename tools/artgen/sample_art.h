@@ -15,4 +15,12 @@ art_set make_sample();
 // for a given seed.
 art_set make_bulk(uint32_t images, int minSide, int maxSide, uint32_t seed);
 
+// A small set of odd shapes, every record type in forms the sample doesn't
+// use: palettes of no colours and of a size that isn't a multiple of 4, 1-bit
+// masks at widths 1, 7, 31, 33 and 65, 8-bit rows longer than their width, a
+// negative height, a shared pixel block, groups without frames, frames without
+// pictures, extended info on some frames only, offsets at both ends of their
+// range, tables larger than the groups need, bytes after the last group.
+art_set make_shapes();
+
 } // namespace artgen
