@@ -1,23 +1,29 @@
-// Writes the fuzzers' seed corpus from our own art sets.
+// Writes the fuzzers' seed corpora from our own art sets and from the headers
+// the viewer hands the writers: DIR/loader, DIR/draw and DIR/writers.
+#include "fuzz_checks.h"
 #include "fuzz_input.h"
 #include "sample_art.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <vector>
 
-int main(int argc, char **argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: make_seeds DIR\n");
-        return 1;
-    }
-    std::string dir = argv[1];
-    auto save = [&](const char *name, const artgen::art_set &set) {
-        artgen::save_file(dir + "/" + name,
-                          join_fuzz_input(artgen::write_prt(set), artgen::write_bmp(set)));
-    };
-    save("sample", artgen::make_sample());
-    save("bulk", artgen::make_bulk(12, 1, 40, 7));
+namespace {
 
+typedef std::vector<uint8_t> bytes;
+
+void put16(bytes &out, uint32_t v) {
+    out.push_back(uint8_t(v));
+    out.push_back(uint8_t(v >> 8));
+}
+
+void put32(bytes &out, uint32_t v) {
+    put16(out, v);
+    put16(out, v >> 16);
+}
+
+artgen::art_set small_set() {
     artgen::art_set small;
     artgen::palette p;
     p.add(1, 2, 3);
@@ -34,6 +40,86 @@ int main(int argc, char **argv) {
     g.frames.push_back(f);
     g.appendix.push_back({1, 2, 3, 4});
     small.groups.push_back(g);
-    save("small", small);
+    return small;
+}
+
+// Surface choice bytes (fuzz_checks.h).
+bytes surface(uint8_t width, uint8_t rows, bool bits24, int8_t nearX, int8_t nearY, int32_t farX,
+              int32_t farY) {
+    bytes b = {width, rows, uint8_t(bits24), uint8_t(nearX), uint8_t(nearY)};
+    put32(b, uint32_t(farX));
+    put32(b, uint32_t(farY));
+    return b;
+}
+
+// Writer control bytes (fuzz_checks.h) and buffer bytes.
+bytes writer_call(uint8_t writer, uint8_t flags, int32_t depth, int32_t width, int32_t height,
+                  uint16_t bitCount, uint32_t sizeImage, uint32_t colors, size_t fillBytes) {
+    bytes b = {writer, flags};
+    put32(b, uint32_t(depth));
+    put32(b, 40);
+    put32(b, uint32_t(width));
+    put32(b, uint32_t(height));
+    put16(b, 1);
+    put16(b, bitCount);
+    put32(b, 0);
+    put32(b, sizeImage);
+    put32(b, 2835);
+    put32(b, 2835);
+    put32(b, colors);
+    put32(b, colors);
+    put32(b, 0x00102030); // bmiColors[0]
+    for (size_t i = 0; i < fillBytes; ++i) b.push_back(uint8_t(i * 37 + 11));
+    return b;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: make_seeds DIR\n");
+        return 1;
+    }
+    namespace fs = std::filesystem;
+    const fs::path dir = argv[1];
+    for (const char *target : {"loader", "draw", "writers"}) fs::create_directories(dir / target);
+    auto save = [&](const char *target, const std::string &name, const bytes &b) {
+        artgen::save_file((dir / target / name).string(), b);
+    };
+
+    const std::pair<const char *, artgen::art_set> sets[] = {
+        {"sample", artgen::make_sample()},
+        {"shapes", artgen::make_shapes()},
+        {"small", small_set()},
+        {"bulk", artgen::make_bulk(12, 1, 40, 7)},
+    };
+    const bytes surfaces[] = {
+        surface(40, 30, false, -5, -3, 32768 + 10, -32767 + 12),
+        surface(17, 0x40 | 63, false, 20, 40, -32760, 32770),
+        surface(1, 1, false, 0, 0, INT32_MIN, INT32_MAX),
+        surface(63, 5, true, 0, 0, 0, 0),
+    };
+    for (const auto &[name, set] : sets) {
+        const bytes files = join_fuzz_input(artgen::write_prt(set), artgen::write_bmp(set));
+        save("loader", name, files);
+        for (size_t s = 0; s < std::size(surfaces); ++s) {
+            bytes in = surfaces[s];
+            in.insert(in.end(), files.begin(), files.end());
+            save("draw", std::string(name) + "-" + std::to_string(s), in);
+        }
+    }
+
+    // What the viewer saves: its 32-bit surface in three depths, an 8-bit
+    // image block with its palette, a 1-bit block with two colours; the
+    // other pairs of the true-colour writer; a file there already.
+    save("writers", "surface32", writer_call(0, 0, 0, 5, 3, 32, 0, 0, 60));
+    save("writers", "surface24", writer_call(0, 0, 24, 5, -3, 32, 0, 0, 60));
+    save("writers", "surface16", writer_call(0, 16, 16, 7, 2, 32, 0, 0, 56));
+    save("writers", "from24", writer_call(0, 0, 32, 4, 2, 24, 0, 0, 24));
+    save("writers", "from16", writer_call(0, 0, 0, 3, 3, 16, 0, 0, 18));
+    save("writers", "image8", writer_call(1, 0, 0, 6, -5, 8, 40, 256, 1064));
+    save("writers", "mask8", writer_call(1, 0, 0, 33, -2, 1, 16, 2, 24));
+    save("writers", "mask1", writer_call(2, 0, 0, 33, 2, 1, 0, 2, 24));
+    save("writers", "folded", writer_call(0, 0x80, 2, 330, 160, 2, 0, 0, 64));
     return 0;
 }
