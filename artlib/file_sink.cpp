@@ -8,6 +8,7 @@
 
 #ifndef _WIN32
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -23,6 +24,47 @@ unsigned next_serial() {
 
 const int kNameAttempts = 100;
 
+#ifdef _WIN32
+const size_t kLongestPath = MAX_PATH - 1; // what the ANSI file functions take
+const size_t kLongestName = MAX_PATH - 1;
+bool is_separator(char c) {
+    return c == '\\' || c == '/' || c == ':';
+}
+#else
+const size_t kLongestPath = PATH_MAX - 1;
+const size_t kLongestName = NAME_MAX;
+bool is_separator(char c) {
+    return c == '/';
+}
+#endif
+
+// Names the temporary file for `path` in `out` (room for the path and 32
+// more characters): the target's name with a tag, "x.bmp.<pid>-<serial>.tmp".
+// Where that would be longer than the system allows a name or path to be, the
+// end of the target's name is replaced by the tag instead, so any name that
+// can be saved has a temporary name that can be made. Never the target's own.
+void temp_name(char *out, size_t size, const char *path, unsigned long pid, unsigned serial) {
+    snprintf(out, size, "%s.%lu-%u.tmp", path, pid, serial);
+    const size_t pathLength = strlen(path);
+    size_t nameStart = pathLength;
+    while (nameStart > 0 && !is_separator(path[nameStart - 1])) --nameStart;
+    const size_t nameLength = pathLength - nameStart, extra = strlen(out) - pathLength;
+    if (nameLength == 0 ||
+        (pathLength + extra <= kLongestPath && nameLength + extra <= kLongestName))
+        return;
+
+    char tag[32];
+    snprintf(tag, sizeof tag, "~%lx%x", pid, serial);
+    size_t tagLength = strlen(tag);
+    if (tagLength > nameLength) { // keep the tag's varying end
+        memmove(tag, tag + (tagLength - nameLength), nameLength + 1);
+        tagLength = nameLength;
+    }
+    memcpy(out, path, pathLength + 1);
+    memcpy(out + pathLength - tagLength, tag, tagLength);
+    if (strcmp(out, path) == 0) out[pathLength - 1] = out[pathLength - 1] == '~' ? '-' : '~';
+}
+
 } // namespace
 
 #ifdef _WIN32
@@ -37,8 +79,7 @@ bool file_sink::open(const char *path) {
     if (old != INVALID_FILE_ATTRIBUTES && !(old & FILE_ATTRIBUTE_DIRECTORY) && (old & kept))
         return false;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        snprintf(temp_, sizeof temp_, "%s.%lu-%u.tmp", path,
-                 static_cast<unsigned long>(GetCurrentProcessId()), next_serial());
+        temp_name(temp_, sizeof temp_, path, GetCurrentProcessId(), next_serial());
         file_ = CreateFileA(temp_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                             CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file_ != INVALID_HANDLE_VALUE) {
@@ -102,8 +143,7 @@ bool file_sink::open(const char *path) {
     bool replacing = stat(path, &old) == 0 && S_ISREG(old.st_mode);
     if (replacing && faccessat(AT_FDCWD, path, W_OK, AT_EACCESS) != 0) return false;
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
-        snprintf(temp_, sizeof temp_, "%s.%ld-%u.tmp", path, static_cast<long>(getpid()),
-                 next_serial());
+        temp_name(temp_, sizeof temp_, path, static_cast<unsigned long>(getpid()), next_serial());
         file_ = ::open(temp_, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (file_ >= 0) {
             target_ = path;

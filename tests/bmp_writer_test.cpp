@@ -15,6 +15,7 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <limits.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -521,6 +522,52 @@ TEST(BmpWriterFiles, FolderInTheWayLeavesNoTemporaryFile) {
     EXPECT_EQ(folder(dir), std::vector<std::string>{"taken.bmp"});
     EXPECT_TRUE(fs::is_directory(path));
     EXPECT_TRUE(fs::is_empty(path));
+}
+
+// The temporary file must never make a name that can be saved too long: a
+// file name of the longest length the system takes (a whole path of 259
+// characters for the ANSI functions on Windows, a name of 255 on POSIX) is
+// saved and replaces what was there.
+TEST(BmpWriterFiles, LongestNamesAreSaved) {
+    temp_dir dir;
+#ifdef _WIN32
+    const size_t longest = MAX_PATH - 1 - (dir.path().size() + 1);
+#else
+    const size_t longest = NAME_MAX;
+#endif
+    const std::string name = std::string(longest - 4, 'n') + ".bmp";
+    const std::string path = dir.file(name);
+    BITMAPINFO bi = make_info(3, 2, 32);
+    bytes src = random_bytes(24, 8);
+    ASSERT_TRUE(dib(path, src.data(), bi, 24)) << path.size() << " characters";
+    EXPECT_EQ(read_file(path), reference_dib(bi, src.data(), 24));
+    write_file(path, bytes(10, 0xAB));
+    bi.bmiHeader.biSizeImage = 24;
+    ASSERT_TRUE(dib8(path, src.data(), bi, nullptr));
+    EXPECT_EQ(read_file(path).size(), 54u + 24u);
+    EXPECT_EQ(folder(dir), std::vector<std::string>{name});
+}
+
+// Paths that can't be made: a name one character too long, a folder that is
+// a file. Nothing is created and the file in the way is kept.
+TEST(BmpWriterFiles, PathsThatCannotBeMadeCreateNothing) {
+    temp_dir dir;
+#ifdef _WIN32
+    const std::string tooLong = dir.file(std::string(MAX_PATH - dir.path().size(), 'n'));
+#else
+    const std::string tooLong = dir.file(std::string(NAME_MAX + 1, 'n'));
+#endif
+    const std::string notFolder = dir.file("file");
+    write_file(notFolder, bytes(7, 0xAB));
+    BITMAPINFO bi = make_info(1, 1, 32);
+    const uint8_t px[4] = {};
+    for (const std::string &path : {tooLong, notFolder + "/x.bmp"}) {
+        EXPECT_FALSE(dib(path, px, bi, 0)) << path.size() << " characters";
+        EXPECT_FALSE(dib8(path, px, bi, nullptr)) << path;
+        EXPECT_FALSE(dib8(path, px, bi, nullptr, true)) << path;
+    }
+    EXPECT_EQ(folder(dir), std::vector<std::string>{"file"});
+    EXPECT_EQ(read_file(notFolder), bytes(7, 0xAB));
 }
 
 #ifdef _WIN32
