@@ -1,0 +1,75 @@
+// The table of corrupt inputs: every input a fuzzer found the library
+// mishandling is kept in tests/corrupt/TARGET/ and replayed here through the
+// same check that fuzz target makes (fuzz/fuzz_checks.h), natively under the
+// sanitizers and under Wine. A new find is added as a file and a row.
+#include "fuzz_checks.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kNoLoad = -1; // writer inputs load nothing
+
+struct corrupt_input {
+    const char *file; // under tests/corrupt/
+    int code;         // what loading its art set gives
+    const char *what; // the fault it showed, and how it was mended
+};
+
+const corrupt_input kCorruptInputs[] = {
+    {"loader/hundred-bytes-four-billion-groups", ART_ERR_FORMAT,
+     "kept from the limits: counts of 4 billion in a 100-byte file"},
+};
+
+std::string corrupt_dir() {
+    std::string dir = ZEVART_CORRUPT_DIR;
+#ifdef _WIN32
+    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir; // the Unix root under Wine
+#endif
+    return dir;
+}
+
+std::string target_of(const std::string &file) {
+    return file.substr(0, file.find('/'));
+}
+
+TEST(CorruptInputs, EachIsHandledSoundly) {
+    testing_support::temp_dir folder;
+    for (const corrupt_input &c : kCorruptInputs) {
+        const std::vector<uint8_t> in = artgen::load_file(corrupt_dir() + "/" + c.file);
+        const std::string target = target_of(c.file);
+        int code = kNoLoad;
+        std::string fault;
+        if (target == "loader")
+            fault = check_loader_input(in.data(), in.size(), &code);
+        else if (target == "draw")
+            fault = check_draw_input(in.data(), in.size(), &code);
+        else if (target == "writers")
+            fault = check_writers_input(in.data(), in.size(), folder.path());
+        else
+            fault = "no check for target " + target;
+        EXPECT_EQ(fault, "") << c.file << ": " << c.what;
+        EXPECT_EQ(code, c.code) << c.file << ": " << c.what;
+    }
+}
+
+// A file without a row would never be replayed.
+TEST(CorruptInputs, EveryFileHasARow) {
+    std::set<std::string> rows;
+    for (const corrupt_input &c : kCorruptInputs) rows.insert(c.file);
+    for (const auto &e : fs::recursive_directory_iterator(corrupt_dir())) {
+        if (!e.is_regular_file()) continue;
+        const std::string name = fs::relative(e.path(), corrupt_dir()).generic_string();
+        EXPECT_TRUE(rows.count(name)) << name << " has no row in " << __FILE__;
+    }
+}
+
+} // namespace
