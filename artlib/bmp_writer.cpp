@@ -213,10 +213,12 @@ bool DIBitsToFile(const char *fileName, const void *pixels, BITMAPINFO *info, in
     put_file_header(head, static_cast<uint32_t>(pixelOffset + rows * rowOut), pixelOffset);
     put_info_header(head + 14, h, conv->target);
     put_color(head + kHeadersSize, info->bmiColors[0]);
+    // Rows of no bytes (width 0) are not walked: there may be 2^31 of them.
+    const uint64_t storedRows = rowOut ? rows : 0;
     file_sink sink;
     return sink.open(fileName) && sink.write(head, sizeof head) &&
            write_rows(sink, static_cast<const uint8_t *>(pixels), *conv, static_cast<size_t>(width),
-                      rows, static_cast<size_t>(rowOut - rowPixels)) &&
+                      storedRows, static_cast<size_t>(rowOut - rowPixels)) &&
            sink.commit();
 }
 

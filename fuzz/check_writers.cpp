@@ -236,7 +236,7 @@ std::string run_call(call &c, plan &p, const uint8_t *rest, size_t restSize,
         const size_t width = size_t(h.biWidth);
         const size_t rows = size_t(h.biHeight < 0 ? -int64_t(h.biHeight) : h.biHeight);
         const uint8_t *src = pixelBytes.data();
-        for (size_t r = 0; r < rows; ++r) {
+        for (size_t r = 0; width && r < rows; ++r) {
             const size_t rowStart = want.size();
             for (size_t x = 0; x < width; ++x, src += source / 8)
                 put_pixel(want, src, source, target);
