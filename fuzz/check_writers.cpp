@@ -2,10 +2,10 @@
 // buffers exactly as large as that header says, and the file it leaves.
 #include "fuzz_checks.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -164,13 +164,23 @@ bool make_plan(const call &c, plan &p) {
     return true;
 }
 
+// `buf` filled with copies of `from`, or a counting pattern when it is empty.
 void fill(bytes &buf, const uint8_t *from, size_t n) {
-    for (size_t i = 0; i < buf.size(); ++i) buf[i] = n ? from[i % n] : uint8_t(i * 131 + 7);
+    if (!n) {
+        for (size_t i = 0; i < buf.size(); ++i) buf[i] = uint8_t(i * 131 + 7);
+        return;
+    }
+    for (size_t at = 0; at < buf.size(); at += n)
+        std::memcpy(buf.data() + at, from, std::min(n, buf.size() - at));
 }
 
 bytes read_file(const fs::path &path) {
+    std::error_code ec;
+    const uintmax_t size = fs::file_size(path, ec);
+    bytes b(ec ? 0 : size_t(size));
     std::ifstream in(path, std::ios::binary);
-    return bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    in.read(reinterpret_cast<char *>(b.data()), std::streamsize(b.size()));
+    return b;
 }
 
 std::vector<std::string> folder_names(const std::string &folder) {

@@ -41,8 +41,8 @@ size_t blocks_end(const artgen::art_set &set) {
 // and one far off, where offsets of about +-32768 bring pictures back in.
 surface_choice sweep_surface(uint32_t seed) {
     surface_choice s;
-    s.width = int32_t(9 + seed % 23);
-    s.height = int32_t(7 + seed / 23 % 17) * (seed & 1 ? 1 : -1);
+    s.width = int32_t(6 + seed % 13);
+    s.height = int32_t(5 + seed / 13 % 11) * (seed & 1 ? 1 : -1);
     s.nearX = int32_t(seed % 61) - 30;
     s.nearY = int32_t(seed / 61 % 47) - 23;
     s.farX = 32768 - int32_t(seed % 97);
