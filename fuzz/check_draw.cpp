@@ -176,6 +176,21 @@ rect64 frame_rect(const mem_frame &f) {
     return all;
 }
 
+// Frames that cover nothing add nothing; a group of none gets (0, 0, 0, 0).
+rect64 group_rect(const mem_group &g) {
+    rect64 all{0, 0, 0, 0};
+    bool any = false;
+    for (uint32_t i = 0; g.frames && i < g.frameCount; ++i) {
+        rect64 r = frame_rect(g.frames[i]);
+        if (r.right <= r.left || r.bottom <= r.top) continue;
+        if (!any) all = r;
+        all = {std::min(all.left, r.left), std::min(all.top, r.top), std::max(all.right, r.right),
+               std::max(all.bottom, r.bottom)};
+        any = true;
+    }
+    return all;
+}
+
 struct draw_check {
     const surface_choice &choice;
     const surface blank; // the chosen surface before any draw
@@ -290,6 +305,10 @@ std::string check_set_draws(art_handle &h, const surface_choice &choice) {
             if (!d.draw_at("frame", i, f, frame_ref, true, xs[a], ys[a])) return d.fault;
         if (!f.getDrawRect(&r) || !d.rect_is("frame", i, r, frame_rect(f))) return d.fault;
         if (!d.stays_in_rect(i, f)) return d.fault;
+    }
+    for (uint32_t i = 0; i < h.groupCount; ++i) {
+        mem_group &g = h.groups[i];
+        if (!g.getDrawRect(&r) || !d.rect_is("group", i, r, group_rect(g))) return d.fault;
     }
     // The index exports stop at the ends of their tables.
     surface s(choice.width, choice.height, choice.bitCount);

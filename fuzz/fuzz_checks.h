@@ -37,8 +37,9 @@ std::string check_draw_input(const uint8_t *data, size_t size, int *code = nullp
 
 // Draws every image, picture and frame of a loaded set into a guarded surface
 // at both anchors of `choice` and compares each draw with a slow per-pixel
-// reference; checks every draw rectangle against 64-bit arithmetic and that
-// a frame drawn into a surface sized by its rectangle stays inside it.
+// reference; checks every draw rectangle (groups' too) against 64-bit
+// arithmetic and that a frame drawn into a surface sized by its rectangle
+// stays inside it.
 std::string check_set_draws(art_handle &set, const surface_choice &choice);
 
 // Writers input: kWriterControlBytes, then bytes that fill the buffers.

@@ -206,6 +206,7 @@ protected:
         pics_[3] = mem_pic{hi, lo, &image_};
         frame_ = mem_frame{4, pics_};
 
+        std::memset(static_cast<void *>(&set_), 0, sizeof set_);
         set_.loadState = ART_LOADED;
         set_.imageCount = 1;
         set_.images = &image_;
