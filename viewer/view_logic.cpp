@@ -1,0 +1,128 @@
+#include "view_logic.h"
+
+#include <ctype.h>
+#include <stdlib.h>
+
+#include <limits>
+#include <new>
+
+uint32_t object_count(const art_handle *art, int kind) {
+    if (!art || art->loadState != ART_LOADED) return 0;
+    switch (kind) {
+    case OBJ_IMAGE:
+        return art->imageCount;
+    case OBJ_PICTURE:
+        return art->picCount;
+    case OBJ_FRAME:
+        return art->frameCount;
+    case OBJ_GROUP:
+        return art->groupCount;
+    }
+    return 0;
+}
+
+bool object_draw_rect(art_handle *art, int kind, uint32_t index, RECT *rect) {
+    if (index >= object_count(art, kind)) return false;
+    switch (kind) {
+    case OBJ_IMAGE:
+        return art->images[index].getDrawRect(rect);
+    case OBJ_PICTURE:
+        return art->pics[index].getDrawRect(rect);
+    case OBJ_FRAME:
+        return art->frames[index].getDrawRect(rect);
+    case OBJ_GROUP:
+        return art->groups[index].getDrawRect(rect);
+    }
+    return false;
+}
+
+bool draw_object(art_handle *art, int kind, uint32_t index, RGBQUAD *pixels, BITMAPINFO *info,
+                 int x, int y) {
+    if (index >= object_count(art, kind)) return false;
+    switch (kind) {
+    case OBJ_IMAGE:
+        return art->images[index].draw(pixels, info, x, y);
+    case OBJ_PICTURE:
+        return art->pics[index].draw(pixels, info, x, y);
+    case OBJ_FRAME:
+        return art->frames[index].draw(pixels, info, x, y);
+    }
+    return false;
+}
+
+mem_group *object_group(art_handle *art, uint32_t index) {
+    return index < object_count(art, OBJ_GROUP) ? &art->groups[index] : nullptr;
+}
+
+RGBQUAD *make_pixels(long width, long height) {
+    if (width <= 0 || height <= 0) return nullptr;
+    const size_t most = std::numeric_limits<size_t>::max() / sizeof(RGBQUAD);
+    if (size_t(width) > most / size_t(height)) return nullptr;
+    size_t count = size_t(width) * size_t(height);
+    RGBQUAD *pixels = new (std::nothrow) RGBQUAD[count];
+    if (!pixels) return nullptr;
+    const RGBQUAD orange = {BYTE(BACKGROUND_ORANGE), BYTE(BACKGROUND_ORANGE >> 8),
+                            BYTE(BACKGROUND_ORANGE >> 16), BYTE(BACKGROUND_ORANGE >> 24)};
+    for (size_t i = 0; i < count; ++i) pixels[i] = orange;
+    return pixels;
+}
+
+void free_pixels(RGBQUAD *pixels) {
+    delete[] pixels;
+}
+
+bool parse_index(const char *text, uint32_t *index) {
+    const char *p = text;
+    while (isspace(static_cast<unsigned char>(*p))) ++p;
+    bool negative = false;
+    if (*p == '+' || *p == '-') negative = *p++ == '-';
+    if (!isdigit(static_cast<unsigned char>(*p))) return false;
+    uint32_t value = 0;
+    bool tooLarge = false;
+    for (; isdigit(static_cast<unsigned char>(*p)); ++p) {
+        uint32_t digit = uint32_t(*p - '0');
+        if (value > (UINT32_MAX - digit) / 10) tooLarge = true;
+        value = value * 10 + digit;
+    }
+    if (tooLarge)
+        *index = UINT32_MAX;
+    else
+        *index = negative ? 0u - value : value;
+    return true;
+}
+
+bool clamp_index(uint32_t wanted, uint32_t count, uint32_t *index) {
+    if (count == 0) return false;
+    *index = wanted < count ? wanted : count - 1;
+    return true;
+}
+
+int scroll_position(int code, int pos, int page, int trackPos) {
+    switch (code) {
+    case SCROLL_LINE_BACK:
+        return pos - 1;
+    case SCROLL_LINE_FORWARD:
+        return pos + 1;
+    case SCROLL_PAGE_BACK:
+        return pos - page;
+    case SCROLL_PAGE_FORWARD:
+        return pos + page;
+    case SCROLL_TRACK:
+        return trackPos;
+    }
+    return pos;
+}
+
+void fill_background(RGBQUAD *pixels, const BITMAPINFO *info, uint32_t color) {
+    long width = info->bmiHeader.biWidth;
+    long long height = info->bmiHeader.biHeight;
+    if (height < 0) height = -height;
+    if (!pixels || width <= 0 || height <= 0) return;
+    const BYTE red = BYTE(color), green = BYTE(color >> 8), blue = BYTE(color >> 16);
+    RGBQUAD *end = pixels + size_t(width) * size_t(height);
+    for (RGBQUAD *p = pixels; p != end; ++p) {
+        p->rgbBlue = blue;
+        p->rgbGreen = green;
+        p->rgbRed = red;
+    }
+}
