@@ -1,0 +1,434 @@
+#include "driver.h"
+
+#include "resource.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace drive {
+
+bool wait_until(const std::function<bool()> &done, int ms) {
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (done()) return true;
+        if (int(GetTickCount() - start) > ms) return false;
+        Sleep(10);
+    }
+}
+
+// ----- the viewer process -----
+
+namespace {
+
+struct find_state {
+    DWORD pid;
+    std::function<bool(HWND)> match;
+    HWND found;
+};
+
+BOOL CALLBACK find_proc(HWND hwnd, LPARAM param) {
+    auto *s = reinterpret_cast<find_state *>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == s->pid && IsWindowVisible(hwnd) && s->match(hwnd)) {
+        s->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// A visible top-level window of the process that `match` accepts.
+HWND find_top(DWORD pid, const std::function<bool(HWND)> &match, int ms) {
+    HWND found = nullptr;
+    wait_until(
+        [&] {
+            find_state s{pid, match, nullptr};
+            EnumWindows(find_proc, reinterpret_cast<LPARAM>(&s));
+            found = s.found;
+            return found != nullptr;
+        },
+        ms);
+    return found;
+}
+
+} // namespace
+
+viewer::viewer(const std::string &exe, const std::string &folder) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"";
+    if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &si, &process_))
+        return;
+    pid_ = process_.dwProcessId;
+    main_ = find_top(
+        pid_, [](HWND h) { return window_text(h) == "zevart Viewer"; }, kStepMs);
+}
+
+viewer::~viewer() {
+    if (!process_.hProcess) return;
+    if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        // Close whatever modal window is open, then leave by the menu.
+        for (int i = 0; i < 5 && main_ && IsWindow(main_) && !IsWindowEnabled(main_); ++i) {
+            HWND box = find_top(
+                pid_, [&](HWND h) { return h != main_ && window_class(h) == "#32770"; }, 200);
+            if (box) PostMessageA(box, WM_CLOSE, 0, 0);
+            Sleep(50);
+        }
+        PostMessageA(main_, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        if (WaitForSingleObject(process_.hProcess, 3000) == WAIT_TIMEOUT)
+            TerminateProcess(process_.hProcess, 99);
+    }
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+}
+
+void viewer::command(UINT id) const {
+    PostMessageA(main_, WM_COMMAND, MAKEWPARAM(id, 0), 0);
+}
+
+void viewer::post(UINT msg, WPARAM wParam, LPARAM lParam) const {
+    PostMessageA(main_, msg, wParam, lParam);
+}
+
+void viewer::key(UINT vk) const {
+    UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
+    PostMessageA(main_, WM_KEYDOWN, vk, LPARAM(1 | scan << 16));
+    PostMessageA(main_, WM_KEYUP, vk, LPARAM(1 | scan << 16 | 3u << 30));
+}
+
+bool viewer::wait_exit(DWORD *exitCode, int ms) {
+    if (WaitForSingleObject(process_.hProcess, DWORD(ms)) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(process_.hProcess, exitCode);
+    return true;
+}
+
+// ----- windows of the viewer -----
+
+std::string window_text(HWND hwnd) {
+    char buffer[1024] = "";
+    DWORD_PTR n = 0;
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_ABORTIFHUNG,
+                             2000, &n))
+        return std::string();
+    return std::string(buffer, std::min<size_t>(n, sizeof buffer - 1));
+}
+
+std::string window_class(HWND hwnd) {
+    char buffer[256] = "";
+    GetClassNameA(hwnd, buffer, sizeof buffer);
+    return buffer;
+}
+
+HWND find_dialog(DWORD pid, const std::string &caption, int ms) {
+    return find_top(
+        pid, [&](HWND h) { return window_class(h) == "#32770" && window_text(h) == caption; }, ms);
+}
+
+namespace {
+
+// The static control that holds a message box's text (not its icon).
+HWND message_static(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (window_class(child) != "Static") continue;
+        if ((GetWindowLongA(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON) continue;
+        if (!window_text(child).empty()) return child;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+HWND find_message_box(DWORD pid, int ms) {
+    return find_top(
+        pid,
+        [](HWND h) {
+            return window_class(h) == "#32770" && message_static(h) &&
+                   !GetDlgItem(h, 0x47C); // not an open dialog
+        },
+        ms);
+}
+
+std::string message_text(HWND box) {
+    HWND text = message_static(box);
+    return text ? window_text(text) : std::string();
+}
+
+void click(HWND dialog, int id) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id)));
+}
+
+void choose_file(HWND fileDialog, const std::string &path) {
+    if (path.empty()) {
+        click(fileDialog, IDCANCEL);
+        return;
+    }
+    HWND box = GetDlgItem(fileDialog, 0x47C);
+    HWND edit = box;
+    if (window_class(box) == "ComboBoxEx32") {
+        edit = HWND(SendMessageA(box, CBEM_GETEDITCONTROL, 0, 0));
+    } else if (window_class(box) == "ComboBox") {
+        COMBOBOXINFO info{};
+        info.cbSize = sizeof info;
+        if (GetComboBoxInfo(box, &info)) edit = info.hwndItem;
+    }
+    SendMessageA(edit, WM_SETTEXT, 0, LPARAM(path.c_str()));
+    click(fileDialog, IDOK);
+}
+
+bool wait_hidden(HWND hwnd, int ms) {
+    return wait_until([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, ms);
+}
+
+namespace {
+
+// Where each command sits in the viewer's menu bar: the popup's mnemonic, the
+// item's place in it and the popup's number of items.
+struct menu_place {
+    UINT id;
+    char mnemonic;
+    int item, items;
+};
+const menu_place kMenu[] = {
+    {ID_FILE_LOADART, 'f', 0, 3}, {ID_FILE_SAVEOBJECT, 'f', 1, 3}, {ID_FILE_EXIT, 'f', 2, 3},
+    {ID_SELECT_IMAGE, 's', 0, 4}, {ID_SELECT_PICTURE, 's', 1, 4},  {ID_SELECT_FRAME, 's', 2, 4},
+    {ID_SELECT_GROUP, 's', 3, 4}, {ID_HELP_INFO, 'h', 0, 1},
+};
+
+} // namespace
+
+bool menu_grayed(const viewer &v, UINT id) {
+    const menu_place *place = nullptr;
+    for (const auto &p : kMenu)
+        if (p.id == id) place = &p;
+    if (!place) return false;
+
+    // Open the popup as Alt and its letter do, read it, close it again.
+    v.post(WM_SYSCOMMAND, SC_KEYMENU, place->mnemonic);
+    HWND popup = find_top(
+        v.pid(), [](HWND h) { return window_class(h) == "#32768"; }, kStepMs);
+    if (!popup) return false;
+    // The items share the popup's height. An enabled item's text is in the
+    // menu-text colour, or the highlight-text colour on the highlight; a
+    // grayed item's is in neither.
+    const uint32_t text = rgb_of(GetSysColor(COLOR_MENUTEXT));
+    const uint32_t highlight = rgb_of(GetSysColor(COLOR_HIGHLIGHT));
+    const uint32_t highlightText = rgb_of(GetSysColor(COLOR_HIGHLIGHTTEXT));
+    bool enabled = false;
+    wait_until([&] {
+        picture p = capture_client(popup);
+        if (p.pixels.empty()) return false;
+        int centre = (2 * place->item + 1) * p.height / (2 * place->items);
+        // Inside the popup's border.
+        const uint32_t background = p.at(3, centre);
+        bool painted = false;
+        for (int y = std::max(centre - 4, 0); y <= centre + 4 && y < p.height; ++y)
+            for (int x = 3; x < p.width - 3; ++x) {
+                uint32_t px = p.at(x, y);
+                painted |= px != background;
+                enabled |= px == text || (background == highlight && px == highlightText);
+            }
+        return painted; // the item's text is there
+    });
+    SendMessageA(v.main(), WM_CANCELMODE, 0, 0);
+    wait_hidden(popup);
+    return !enabled;
+}
+
+// ----- high-level steps -----
+
+bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
+    v.command(ID_FILE_LOADART);
+    HWND dialog = find_dialog(v.pid(), "Select Bitmap-File (zev_art.bmp)");
+    if (!dialog) return false;
+    choose_file(dialog, bmp.empty() ? bmp : wine_path(bmp));
+    if (!wait_hidden(dialog)) return false;
+    dialog = find_dialog(v.pid(), "Select PRT-File (zev_art.prt)");
+    if (!dialog) return false;
+    choose_file(dialog, prt.empty() ? prt : wine_path(prt));
+    return wait_hidden(dialog);
+}
+
+HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
+    v.command(command);
+    HWND dialog = find_dialog(v.pid(), caption);
+    if (!dialog) return nullptr;
+    RECT main;
+    GetWindowRect(v.main(), &main);
+    SetWindowPos(dialog, nullptr, main.right + 8, main.top, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    return dialog;
+}
+
+message next_message(const viewer &v, int ms) {
+    message m;
+    m.box = find_message_box(v.pid(), ms);
+    if (m.box) {
+        m.caption = window_text(m.box);
+        m.text = message_text(m.box);
+    }
+    return m;
+}
+
+bool answer(const message &m, int id) {
+    if (!m.box) return false;
+    click(m.box, id);
+    return wait_hidden(m.box);
+}
+
+bool load_ok(const viewer &v, const std::string &bmp, const std::string &prt, std::string *why) {
+    auto fail = [&](const std::string &text) {
+        if (why) *why = text;
+        return false;
+    };
+    if (!load_art(v, bmp, prt)) return fail("an open dialog did not come or go");
+    message m = next_message(v);
+    if (m.text == "This will unload the current file. Continue?") {
+        if (!answer(m, IDYES)) return fail("the unload question did not go");
+        m = next_message(v);
+    }
+    if (m.text != "Art-structure succesfully loaded.")
+        return fail("expected the success message, got \"" + m.text + "\"");
+    if (!answer(m, IDOK)) return fail("the success message did not go");
+    return true;
+}
+
+// ----- the tree -----
+
+std::vector<tree_item> tree_items(const viewer &v, HWND tree) {
+    std::vector<tree_item> items;
+    const SIZE_T textSize = 260;
+    void *remote = VirtualAllocEx(v.process(), nullptr, sizeof(TVITEMA) + textSize,
+                                  MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+    if (!remote) return items;
+    char *remoteText = static_cast<char *>(remote) + sizeof(TVITEMA);
+
+    auto read_item = [&](HTREEITEM h, int depth) {
+        TVITEMA tv{};
+        tv.mask = TVIF_TEXT | TVIF_STATE;
+        tv.hItem = h;
+        tv.stateMask = TVIS_EXPANDED;
+        tv.pszText = remoteText;
+        tv.cchTextMax = int(textSize);
+        char text[textSize] = "";
+        WriteProcessMemory(v.process(), remote, &tv, sizeof tv, nullptr);
+        WriteProcessMemory(v.process(), remoteText, text, 1, nullptr);
+        SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(remote));
+        ReadProcessMemory(v.process(), remote, &tv, sizeof tv, nullptr);
+        ReadProcessMemory(v.process(), remoteText, text, textSize, nullptr);
+        text[textSize - 1] = '\0';
+        items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0});
+    };
+    std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM h, int depth) {
+        for (; h; h = HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(h)))) {
+            read_item(h, depth);
+            walk(HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(h))), depth + 1);
+        }
+    };
+    walk(HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 0);
+    VirtualFreeEx(v.process(), remote, 0, MEM_RELEASE);
+    return items;
+}
+
+// ----- pixels -----
+
+picture capture_client(HWND hwnd) {
+    picture p;
+    RECT client;
+    if (!GetClientRect(hwnd, &client)) return p;
+    p.width = client.right;
+    p.height = client.bottom;
+    if (p.width <= 0 || p.height <= 0) return p;
+
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = p.width;
+    bi.bmiHeader.biHeight = -p.height;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    void *bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    // Read from the screen: what the window shows there, as a person sees it.
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    BitBlt(memory, 0, 0, p.width, p.height, screen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const uint32_t *src = static_cast<const uint32_t *>(bits);
+    p.pixels.assign(src, src + size_t(p.width) * p.height);
+    for (auto &px : p.pixels) px &= 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return p;
+}
+
+bool save_bitmap(const picture &p, const std::string &path) {
+    const uint32_t rowBytes = uint32_t(p.width * 3 + 3) & ~3u;
+    const uint32_t dataSize = rowBytes * uint32_t(p.height);
+    BITMAPFILEHEADER fh{};
+    fh.bfType = 0x4D42;
+    fh.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    fh.bfSize = fh.bfOffBits + dataSize;
+    BITMAPINFOHEADER ih{};
+    ih.biSize = sizeof ih;
+    ih.biWidth = p.width;
+    ih.biHeight = -p.height;
+    ih.biPlanes = 1;
+    ih.biBitCount = 24;
+    ih.biSizeImage = dataSize;
+    std::vector<uint8_t> data(dataSize);
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) {
+            uint32_t px = p.at(x, y);
+            uint8_t *d = &data[size_t(y) * rowBytes + size_t(x) * 3];
+            d[0] = uint8_t(px), d[1] = uint8_t(px >> 8), d[2] = uint8_t(px >> 16);
+        }
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&ih, sizeof ih, 1, f) == 1 &&
+              fwrite(data.data(), 1, data.size(), f) == data.size();
+    return fclose(f) == 0 && ok;
+}
+
+std::string wait_for_client(HWND hwnd,
+                            const std::function<bool(const picture &, std::string &)> &check,
+                            int ms) {
+    std::string why;
+    picture last;
+    bool ok = wait_until(
+        [&] {
+            why.clear();
+            last = capture_client(hwnd);
+            if (last.pixels.empty()) {
+                why = "no client area";
+                return false;
+            }
+            return check(last, why);
+        },
+        ms);
+    if (ok) return std::string();
+    // ZEVART_E2E_SHOTS names a folder for what the window showed at the end.
+    static int failures = 0;
+    if (const char *dir = getenv("ZEVART_E2E_SHOTS")) {
+        std::string file = std::string(dir) + "\\failure-" + std::to_string(++failures) + ".bmp";
+        if (save_bitmap(last, file)) why += " (saved as " + file + ")";
+    }
+    return why.empty() ? "check failed" : why;
+}
+
+// ----- paths -----
+
+std::string wine_path(const std::string &path) {
+    std::string p = path;
+    if (!p.empty() && p[0] == '/') p = "Z:" + p;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    return p;
+}
+
+} // namespace drive

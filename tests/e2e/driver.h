@@ -1,0 +1,149 @@
+// Drives the real zevart_viewer.exe from another program in the same Wine
+// prefix, as a person would: menu commands, the open dialogs, message boxes,
+// the selection dialog, keys; and reads back what the windows show.
+//
+// Every wait polls the viewer's state with a deadline; nothing sleeps for a
+// fixed time. Functions that look for a window return null when it does not
+// come in time, so a test can say which step failed.
+#pragma once
+
+#include <windows.h>
+
+#include <stdint.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace drive {
+
+// How long any single step may take before it counts as failed.
+constexpr int kStepMs = 10000;
+
+// Polls `done` until it holds or `ms` milliseconds have passed.
+bool wait_until(const std::function<bool()> &done, int ms = kStepMs);
+
+// ----- the viewer process -----
+
+class viewer {
+public:
+    // Starts `exe` with `folder` as its current folder (the open dialogs'
+    // start folder) and waits for its main window.
+    viewer(const std::string &exe, const std::string &folder);
+    // Ends the program if it still runs: File, Exit, else terminate.
+    ~viewer();
+    viewer(const viewer &) = delete;
+    viewer &operator=(const viewer &) = delete;
+
+    HWND main() const { return main_; }
+    DWORD pid() const { return pid_; }
+    bool started() const { return main_ != nullptr; }
+    HANDLE process() const { return process_.hProcess; }
+
+    // Chooses a menu item of the main window (posted: the command may open a
+    // modal dialog).
+    void command(UINT id) const;
+    void post(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const;
+    // A key pressed and released while the main window has the keyboard.
+    void key(UINT vk) const;
+
+    // Waits for the program to end; false if it does not in time.
+    bool wait_exit(DWORD *exitCode, int ms = kStepMs);
+
+private:
+    PROCESS_INFORMATION process_{};
+    DWORD pid_ = 0;
+    HWND main_ = nullptr;
+};
+
+// ----- windows of the viewer -----
+
+std::string window_text(HWND hwnd); // caption or control text
+std::string window_class(HWND hwnd);
+// A visible dialog window (class #32770) of the process with this caption.
+HWND find_dialog(DWORD pid, const std::string &caption, int ms = kStepMs);
+// A visible message box of the process; the first one found.
+HWND find_message_box(DWORD pid, int ms = kStepMs);
+// The text a message box shows.
+std::string message_text(HWND box);
+// Presses a dialog's button (posted, as a click is).
+void click(HWND dialog, int id);
+// Types `path` into an open dialog's file name box and presses Open;
+// an empty path presses Cancel.
+void choose_file(HWND fileDialog, const std::string &path);
+// Waits until the window is gone or hidden.
+bool wait_hidden(HWND hwnd, int ms = kStepMs);
+// Whether an item of the main window's menu is grayed, as it shows when its
+// menu is opened (menus cannot be read from another process).
+bool menu_grayed(const viewer &v, UINT id);
+
+// ----- high-level steps -----
+
+// File, Load Art with a path for each open dialog (empty: Cancel). Returns
+// false when a dialog did not come.
+bool load_art(const viewer &v, const std::string &bmp, const std::string &prt);
+
+// Chooses a Select command and waits for the selection dialog with its
+// caption. The dialog opens over the main window; it is moved beside it, as
+// a person would, so the main window can be seen.
+HWND select_kind(const viewer &v, UINT command, const std::string &caption);
+
+// The message box the viewer shows next: its caption and text, and the box
+// itself for answering it.
+struct message {
+    HWND box = nullptr;
+    std::string caption, text;
+};
+message next_message(const viewer &v, int ms = kStepMs);
+// Answers a message box and waits until it is gone.
+bool answer(const message &m, int id);
+
+// Loads a set through the dialogs and confirms the success message; false
+// (with `why` set) if anything else happened.
+bool load_ok(const viewer &v, const std::string &bmp, const std::string &prt,
+             std::string *why = nullptr);
+
+// ----- the selection dialog's tree, read from outside the viewer -----
+
+// One item of a tree control: its depth (0 for root items), its text and
+// whether it is expanded.
+struct tree_item {
+    int depth = 0;
+    std::string text;
+    bool expanded = false;
+};
+// All items of a tree control of the viewer, in display order (parents
+// before their children). The texts live in the viewer's memory: they are
+// fetched through a buffer made inside the viewer process.
+std::vector<tree_item> tree_items(const viewer &v, HWND tree);
+
+// ----- pixels -----
+
+// What a window's client area shows, as 0x00RRGGBB values, top row first.
+struct picture {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+picture capture_client(HWND hwnd);
+
+// Writes a picture as a 24-bit bitmap file (for looking at a failure).
+bool save_bitmap(const picture &p, const std::string &path);
+
+// Waits until the client area satisfies `check`, which explains a mismatch
+// in `why`. Returns the last explanation (empty when it held).
+std::string wait_for_client(HWND hwnd,
+                            const std::function<bool(const picture &, std::string &)> &check,
+                            int ms = kStepMs);
+
+// 0x00RRGGBB of a COLORREF.
+inline uint32_t rgb_of(COLORREF c) {
+    return uint32_t(GetRValue(c)) << 16 | uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+// ----- paths -----
+
+// A Unix path as the viewer sees it under Wine (drive Z:, backslashes).
+std::string wine_path(const std::string &unixOrWindowsPath);
+
+} // namespace drive

@@ -1,0 +1,518 @@
+// zevart_viewer.exe driven from outside, as a person uses it: start-up, menus
+// and About box, loading with its questions and messages, the display of an
+// image against the library's own drawing of it, scrolling, a group playing,
+// sets that must show nothing, and every way out.
+#include "art_handle.h"
+#include "artset_writer.h"
+#include "driver.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using drive::picture;
+
+std::string g_viewerExe; // next to this program
+std::string g_sampleDir; // Windows form
+std::string g_scratch;   // a folder for generated sets
+
+std::string sample(const char *name) {
+    return g_sampleDir + "\\" + name;
+}
+
+struct set_files {
+    std::string bmp, prt;
+};
+
+set_files save_set(const artgen::art_set &set, const std::string &stem) {
+    set_files f{g_scratch + "\\" + stem + ".bmp", g_scratch + "\\" + stem + ".prt"};
+    artgen::save_file(f.bmp, artgen::write_bmp(set));
+    artgen::save_file(f.prt, artgen::write_prt(set));
+    return f;
+}
+
+// One palette: index 0 transparent, then 255 distinct colours.
+artgen::palette test_palette() {
+    artgen::palette p;
+    p.add(255, 0, 255);
+    for (int i = 1; i < 256; ++i) p.add(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
+    return p;
+}
+
+// Image 0: 600 x 400, a different colour in every 8 x 8 block and transparent
+// stripes; image 1: 20 x 20 of one colour.
+set_files big_set() {
+    artgen::art_set set;
+    set.palettes.push_back(test_palette());
+    std::vector<uint8_t> px(600 * 400);
+    for (int y = 0; y < 400; ++y)
+        for (int x = 0; x < 600; ++x)
+            px[size_t(y) * 600 + x] = x % 50 < 4 ? 0 : uint8_t(1 + (x / 8 + y / 8 * 3) % 255);
+    set.images.push_back(artgen::image8(600, 400, 0, px));
+    set.images.push_back(artgen::image8(20, 20, 0, std::vector<uint8_t>(400, 200)));
+    return save_set(set, "big");
+}
+
+// A frame whose two pictures lie 65535 pixels apart: a draw rectangle too
+// large for any buffer. Group 0 plays it.
+set_files huge_frame_set() {
+    artgen::art_set set;
+    set.palettes.push_back(test_palette());
+    set.images.push_back(artgen::image8(4, 4, 0, std::vector<uint8_t>(16, 9)));
+    artgen::group g;
+    artgen::frame f;
+    artgen::picture a, b;
+    a.x = a.y = -32768;
+    b.x = b.y = 32767;
+    b.slot = 1;
+    f.pics = {a, b};
+    g.frames.push_back(f);
+    set.groups.push_back(g);
+    return save_set(set, "huge");
+}
+
+// A set without images, pictures, frames or groups.
+set_files empty_set() {
+    artgen::art_set set;
+    set.palettes.push_back(test_palette());
+    return save_set(set, "empty");
+}
+
+// A set loaded into this program through zevart.dll, as the viewer loads it.
+class loaded_set {
+public:
+    explicit loaded_set(const set_files &files) {
+        art = new (operator new(sizeof(art_handle))) art_handle();
+        ok = LoadArtFromFile(files.bmp.c_str(), files.prt.c_str(), art) == ART_OK;
+    }
+    ~loaded_set() {
+        art->~art_handle();
+        operator delete(art);
+    }
+    loaded_set(const loaded_set &) = delete;
+    loaded_set &operator=(const loaded_set &) = delete;
+
+    art_handle *art;
+    bool ok;
+};
+
+enum { IMAGE = 1, FRAME = 3, GROUP = 4 };
+
+RECT rect_of(art_handle *art, int kind, unsigned index) {
+    RECT r{0, 0, 0, 0};
+    if (kind == IMAGE) art->images[index].getDrawRect(&r);
+    if (kind == FRAME) art->frames[index].getDrawRect(&r);
+    if (kind == GROUP) art->groups[index].getDrawRect(&r);
+    return r;
+}
+
+// Pixels as 0x00RRGGBB, top row first.
+struct reference {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels;
+    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
+};
+
+const RGBQUAD kOrange{0x00, 0x7F, 0xFF, 0};
+
+// The library's drawing of an image or frame into a surface of w x h pixels
+// filled with `fill`, anchored at (x, y).
+reference library_drawing(art_handle *art, int kind, unsigned index, int w, int h, int x, int y,
+                          RGBQUAD fill) {
+    reference ref;
+    ref.width = w;
+    ref.height = h;
+    std::vector<RGBQUAD> buffer(size_t(w) * h, fill);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = w;
+    bi.bmiHeader.biHeight = -h;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    if (kind == IMAGE) art->images[index].draw(buffer.data(), &bi, x, y);
+    if (kind == FRAME) art->frames[index].draw(buffer.data(), &bi, x, y);
+    for (const RGBQUAD &q : buffer)
+        ref.pixels.push_back(uint32_t(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue);
+    return ref;
+}
+
+// An image as the viewer renders it: its draw rectangle on orange.
+reference rendered_image(const set_files &files, unsigned index) {
+    loaded_set set(files);
+    if (!set.ok) return reference();
+    RECT r = rect_of(set.art, IMAGE, index);
+    return library_drawing(set.art, IMAGE, index, r.right - r.left, r.bottom - r.top, -r.left,
+                           -r.top, kOrange);
+}
+
+uint32_t button_face() {
+    return drive::rgb_of(GetSysColor(COLOR_BTNFACE));
+}
+
+char hex[16];
+const char *hex6(uint32_t v) {
+    snprintf(hex, sizeof hex, "%06X", unsigned(v));
+    return hex;
+}
+
+// The client area shows `ref` with its top-left corner moved to (-hpos,
+// -vpos) and the window's own background beyond it.
+std::function<bool(const picture &, std::string &)> shows(const reference &ref, int hpos,
+                                                          int vpos) {
+    return [&ref, hpos, vpos](const picture &p, std::string &why) {
+        const uint32_t background = button_face();
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                int rx = x + hpos, ry = y + vpos;
+                bool inside = rx < ref.width && ry < ref.height;
+                uint32_t want = inside ? ref.at(rx, ry) : background;
+                if (p.at(x, y) != want) {
+                    why = "client pixel (" + std::to_string(x) + ", " + std::to_string(y) +
+                          ") is " + hex6(p.at(x, y));
+                    why += std::string(" but should be ") + hex6(want) +
+                           (inside ? " (the object's pixel (" + std::to_string(rx) + ", " +
+                                         std::to_string(ry) + "))"
+                                   : " (background)");
+                    return false;
+                }
+            }
+        return true;
+    };
+}
+
+// Nothing but the window's own background.
+bool bare(const picture &p, std::string &why) {
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x)
+            if (p.at(x, y) != button_face()) {
+                why = "client pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
+                      hex6(p.at(x, y)) + ", not the background";
+                return false;
+            }
+    return true;
+}
+
+class Viewer : public ::testing::Test {
+protected:
+    void SetUp() override {
+        v = std::make_unique<drive::viewer>(g_viewerExe, g_sampleDir);
+        ASSERT_TRUE(v->started()) << "the main window did not come";
+    }
+    std::unique_ptr<drive::viewer> v;
+};
+
+TEST_F(Viewer, StartsWithItsMenusAndShowsTheAboutBoxBothWays) {
+    HWND main = v->main();
+    for (UINT id :
+         {ID_FILE_SAVEOBJECT, ID_SELECT_IMAGE, ID_SELECT_PICTURE, ID_SELECT_FRAME, ID_SELECT_GROUP})
+        EXPECT_TRUE(drive::menu_grayed(*v, id)) << "menu item " << id << " at start";
+    for (UINT id : {ID_FILE_LOADART, ID_FILE_EXIT, ID_HELP_INFO})
+        EXPECT_FALSE(drive::menu_grayed(*v, id)) << "menu item " << id << " at start";
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "before anything is loaded";
+
+    v->command(ID_HELP_INFO);
+    HWND about = drive::find_dialog(v->pid(), "About zevart-Viewer");
+    ASSERT_TRUE(about) << "Help, Info";
+    EXPECT_FALSE(IsWindowEnabled(main)) << "the About box is modal";
+    drive::click(about, IDOK);
+    ASSERT_TRUE(drive::wait_hidden(about));
+
+    // The system menu's item; its command is matched without the low four bits.
+    v->post(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3);
+    about = drive::find_dialog(v->pid(), "About zevart-Viewer");
+    ASSERT_TRUE(about) << "system menu, About";
+    bool versionLine = false;
+    for (HWND c = GetWindow(about, GW_CHILD); c; c = GetWindow(c, GW_HWNDNEXT))
+        versionLine |= drive::window_text(c) == "zevart-Viewer Version 2.0";
+    EXPECT_TRUE(versionLine);
+    drive::click(about, IDOK);
+    ASSERT_TRUE(drive::wait_hidden(about));
+    EXPECT_TRUE(drive::wait_until([&] { return IsWindowEnabled(main) != FALSE; }));
+
+    // The window cannot be made smaller than 196 x 128.
+    SetWindowPos(main, nullptr, 0, 0, 50, 40, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    RECT r;
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.right - r.left, 196);
+    EXPECT_EQ(r.bottom - r.top, 128);
+    SetWindowPos(main, nullptr, 0, 0, 300, 250, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    GetWindowRect(main, &r);
+    EXPECT_EQ(r.right - r.left, 300);
+
+    // Minimized and restored, it paints as before.
+    v->post(WM_SYSCOMMAND, SC_MINIMIZE);
+    EXPECT_TRUE(drive::wait_until([&] { return IsIconic(main) != FALSE; }));
+    v->post(WM_SYSCOMMAND, SC_RESTORE);
+    EXPECT_TRUE(drive::wait_until([&] { return !IsIconic(main); }));
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "after minimizing";
+}
+
+TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
+    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
+    ASSERT_TRUE(drive::load_art(*v, files.bmp, files.prt));
+    drive::message m = drive::next_message(*v);
+    EXPECT_EQ(m.caption, "zevart_viewer") << "the program's name";
+    EXPECT_EQ(m.text, "Art-structure succesfully loaded.");
+    ASSERT_TRUE(drive::answer(m, IDOK));
+
+    reference ref = rendered_image(files, 0);
+    ASSERT_GT(ref.width, 0);
+    EXPECT_EQ(drive::wait_for_client(v->main(), shows(ref, 0, 0)), "");
+    bool orange = false, colour = false;
+    for (uint32_t px : ref.pixels) (px == 0xFF7F00 ? orange : colour) = true;
+    EXPECT_TRUE(orange && colour) << "image 0 has transparent and opaque pixels";
+
+    for (UINT id :
+         {ID_FILE_SAVEOBJECT, ID_SELECT_IMAGE, ID_SELECT_PICTURE, ID_SELECT_FRAME, ID_SELECT_GROUP})
+        EXPECT_FALSE(drive::menu_grayed(*v, id)) << "menu item " << id << " after loading";
+
+    // The selection dialog stays hidden, its tree empty, until a Select command.
+    HWND select = drive::find_dialog(v->pid(), "", 300);
+    EXPECT_FALSE(select) << "the selection dialog is visible";
+}
+
+TEST_F(Viewer, AsksBeforeUnloadingAndReportsFailedLoads) {
+    HWND main = v->main();
+    // Both dialogs cancelled at first: no question, two empty paths, a failure.
+    ASSERT_TRUE(drive::load_art(*v, "", ""));
+    drive::message m = drive::next_message(*v);
+    EXPECT_EQ(m.caption, "Error");
+    EXPECT_EQ(m.text, "Error loading art-structure.");
+    ASSERT_TRUE(drive::answer(m, IDOK));
+    EXPECT_TRUE(drive::menu_grayed(*v, ID_SELECT_IMAGE));
+    EXPECT_TRUE(drive::menu_grayed(*v, ID_FILE_SAVEOBJECT));
+
+    // After a failure the question comes too, after both dialogs; No ends it.
+    ASSERT_TRUE(drive::load_art(*v, sample("zev_art.bmp"), sample("zev_art.prt")));
+    m = drive::next_message(*v);
+    EXPECT_EQ(m.caption, "zevart_viewer");
+    EXPECT_EQ(m.text, "This will unload the current file. Continue?");
+    ASSERT_TRUE(drive::answer(m, IDNO));
+    EXPECT_FALSE(drive::find_message_box(v->pid(), 300)) << "No must end the command";
+    EXPECT_TRUE(drive::menu_grayed(*v, ID_SELECT_IMAGE));
+
+    // Yes: the files chosen last load.
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, "", "", &why)) << why;
+    set_files sampleFiles{sample("zev_art.bmp"), sample("zev_art.prt")};
+    reference image0 = rendered_image(sampleFiles, 0);
+    EXPECT_EQ(drive::wait_for_client(main, shows(image0, 0, 0)), "");
+
+    // Loaded and answered No: everything stays.
+    ASSERT_TRUE(drive::load_art(*v, "", ""));
+    m = drive::next_message(*v);
+    ASSERT_EQ(m.text, "This will unload the current file. Continue?");
+    ASSERT_TRUE(drive::answer(m, IDNO));
+    EXPECT_FALSE(drive::menu_grayed(*v, ID_SELECT_GROUP));
+    EXPECT_EQ(drive::wait_for_client(main, shows(image0, 0, 0)), "");
+
+    // A bitmap file without the pixel blocks is a failed load.
+    std::vector<uint8_t> bmp = artgen::load_file(sampleFiles.bmp);
+    bmp.resize(200);
+    std::string shortBmp = g_scratch + "\\short.bmp";
+    artgen::save_file(shortBmp, bmp);
+    ASSERT_TRUE(drive::load_art(*v, shortBmp, sampleFiles.prt));
+    ASSERT_TRUE(drive::answer(drive::next_message(*v), IDYES));
+    m = drive::next_message(*v);
+    EXPECT_EQ(m.text, "Error loading art-structure.");
+    ASSERT_TRUE(drive::answer(m, IDOK));
+    EXPECT_TRUE(drive::menu_grayed(*v, ID_SELECT_IMAGE));
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "the closed set's image is gone";
+}
+
+TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
+    set_files files = big_set();
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    reference ref = rendered_image(files, 0);
+    ASSERT_EQ(ref.width, 600);
+    HWND main = v->main();
+    ASSERT_EQ(drive::wait_for_client(main, shows(ref, 0, 0)), "");
+
+    // Both scroll bars come once the ranges are set; the pages are what is
+    // left of the client area.
+    ASSERT_TRUE(drive::wait_until([&] {
+        LONG style = GetWindowLongA(main, GWL_STYLE);
+        return (style & WS_HSCROLL) && (style & WS_VSCROLL);
+    })) << "the scroll bars do not show";
+    RECT client;
+    GetClientRect(main, &client);
+    const int pageX = client.right, pageY = client.bottom;
+    ASSERT_LT(pageX, 600);
+
+    v->post(WM_HSCROLL, SB_LINERIGHT);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 1, 0)), "") << "one line right";
+    v->post(WM_HSCROLL, SB_PAGERIGHT);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 1 + pageX, 0)), "") << "one page right";
+    for (int i = 0; i < 3; ++i) v->post(WM_HSCROLL, SB_PAGERIGHT);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 600 - pageX, 0)), "")
+        << "stops where the image's right edge meets the window's";
+    v->post(WM_HSCROLL, SB_LINELEFT);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 599 - pageX, 0)), "") << "one line left";
+
+    v->post(WM_VSCROLL, SB_PAGEDOWN);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 599 - pageX, pageY)), "") << "a page down";
+    v->post(WM_VSCROLL, SB_LINEUP);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 599 - pageX, pageY - 1)), "") << "a line up";
+    v->post(WM_VSCROLL, SB_THUMBPOSITION, 0);
+    EXPECT_EQ(drive::wait_for_client(main, shows(ref, 599 - pageX, pageY - 1)), "")
+        << "SB_THUMBPOSITION keeps the position";
+
+    // Image 1 is smaller than the window: the positions go back to 0 and it
+    // shows at the client's origin.
+    HWND select = drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image");
+    ASSERT_TRUE(select);
+    SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM("1"));
+    reference small = rendered_image(files, 1);
+    EXPECT_EQ(drive::wait_for_client(main, shows(small, 0, 0)), "");
+}
+
+TEST_F(Viewer, PlaysAGroupOnTheButtonFaceColour) {
+    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    HWND select = drive::select_kind(*v, ID_SELECT_GROUP, "Select Group");
+    ASSERT_TRUE(select) << "Select, Group";
+
+    // Group 0 is a walk cycle: each tick shows one of its frames, anchored
+    // so that the group's rectangle starts at the client's origin, on the
+    // button face.
+    loaded_set set(files);
+    ASSERT_TRUE(set.ok);
+    const mem_group &group = set.art->groups[0];
+    unsigned first = unsigned(group.frames - set.art->frames);
+    RECT g = rect_of(set.art, GROUP, 0);
+    const uint32_t face = button_face();
+    const RGBQUAD faceQuad{GetBValue(face), GetGValue(face), GetRValue(face), 0};
+    int shown = -1;
+    auto showsAFrame = [&](const picture &p, std::string &w) {
+        for (unsigned f = 0; f < group.frameCount; ++f) {
+            reference ref = library_drawing(set.art, FRAME, first + f, p.width, p.height, -g.left,
+                                            -g.top, faceQuad);
+            if (ref.pixels == p.pixels) {
+                shown = int(f);
+                return true;
+            }
+        }
+        w = "the client area shows none of the group's frames on the button face";
+        return false;
+    };
+    ASSERT_EQ(drive::wait_for_client(v->main(), showsAFrame), "");
+    int firstShown = shown;
+    EXPECT_EQ(drive::wait_for_client(v->main(),
+                                     [&](const picture &p, std::string &w) {
+                                         return showsAFrame(p, w) && shown != firstShown;
+                                     }),
+              "")
+        << "the animation does not move on from frame " << firstShown;
+}
+
+TEST_F(Viewer, AFailedReloadLeavesNothingOfTheClosedSet) {
+    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    HWND select = drive::select_kind(*v, ID_SELECT_GROUP, "Select Group");
+    ASSERT_TRUE(select);
+
+    std::string broken = g_scratch + "\\broken.prt";
+    artgen::save_file(broken, {'N', 'O', 'T', ' ', 'C', 'P', 'A', 'L'});
+    ASSERT_TRUE(drive::load_art(*v, files.bmp, broken));
+    ASSERT_TRUE(drive::answer(drive::next_message(*v), IDYES));
+    drive::message m = drive::next_message(*v);
+    EXPECT_EQ(m.text, "Error loading art-structure.");
+    ASSERT_TRUE(drive::answer(m, IDOK));
+
+    HWND main = v->main();
+    EXPECT_TRUE(drive::wait_hidden(select)) << "the selection dialog stays open";
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "the animation goes on";
+    // Nothing that asks for a render or an apply may reach the closed set.
+    drive::click(select, IDC_APPLY);
+    SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM("3"));
+    v->post(WM_HSCROLL, SB_LINERIGHT);
+    v->post(WM_VSCROLL, SB_PAGEDOWN);
+    SetWindowPos(main, nullptr, 0, 0, 320, 260, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    DWORD_PTR ignored;
+    ASSERT_TRUE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored))
+        << "the viewer is gone or hangs";
+    EXPECT_EQ(drive::wait_for_client(main, bare), "");
+
+    // A good load afterwards shows the image whose number the index text
+    // holds, from the scroll origin.
+    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    reference image3 = rendered_image(files, 3);
+    EXPECT_EQ(drive::wait_for_client(main, shows(image3, 0, 0)), "");
+}
+
+TEST_F(Viewer, ShowsNothingForAnEmptySetOrAnObjectTooLargeToHold) {
+    set_files empty = empty_set();
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, empty.bmp, empty.prt, &why)) << why;
+    HWND main = v->main();
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "a set without images";
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "a set without groups";
+
+    set_files huge = huge_frame_set();
+    ASSERT_TRUE(drive::load_ok(*v, huge.bmp, huge.prt, &why)) << why;
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_FRAME, "Select Frame"));
+    DWORD_PTR ignored;
+    ASSERT_TRUE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored));
+    EXPECT_EQ(drive::wait_for_client(main, bare), "") << "a frame 65539 pixels square";
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image"));
+    reference image0 = rendered_image(huge, 0);
+    EXPECT_EQ(drive::wait_for_client(main, shows(image0, 0, 0)), "") << "and then an image";
+}
+
+// Every way out ends the program cleanly, also while a group plays.
+class ViewerExit : public Viewer, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(ViewerExit, EndsTheProgramWhileAGroupPlays) {
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, sample("zev_art.bmp"), sample("zev_art.prt"), &why)) << why;
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
+    std::string way = GetParam();
+    if (way == "Exit")
+        v->command(ID_FILE_EXIT);
+    else if (way == "Enter")
+        v->key(VK_RETURN);
+    else if (way == "Escape")
+        v->key(VK_ESCAPE);
+    else
+        v->post(WM_SYSCOMMAND, SC_CLOSE);
+    DWORD code = 1;
+    ASSERT_TRUE(v->wait_exit(&code)) << way << " did not end the program";
+    EXPECT_EQ(code, 0u) << way;
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ViewerExit, ::testing::Values("Exit", "Enter", "Escape", "Close"));
+
+} // namespace
+
+int main(int argc, char **argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string dir = exe;
+    dir.erase(dir.find_last_of('\\') + 1);
+    g_viewerExe = dir + "zevart_viewer.exe";
+    g_sampleDir = drive::wine_path(ZEVART_SAMPLE_DIR);
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    g_scratch = std::string(temp) + "zevart-e2e-" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(g_scratch.c_str(), nullptr);
+    int result = RUN_ALL_TESTS();
+    // The generated sets go with their folder.
+    WIN32_FIND_DATAA fd;
+    HANDLE find = FindFirstFileA((g_scratch + "\\*").c_str(), &fd);
+    if (find != INVALID_HANDLE_VALUE) {
+        do DeleteFileA((g_scratch + "\\" + fd.cFileName).c_str());
+        while (FindNextFileA(find, &fd));
+        FindClose(find);
+    }
+    RemoveDirectoryA(g_scratch.c_str());
+    return result;
+}
