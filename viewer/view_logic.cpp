@@ -1,9 +1,8 @@
 #include "view_logic.h"
 
 #include <ctype.h>
-#include <stdlib.h>
+#include <stdint.h>
 
-#include <limits>
 #include <new>
 
 uint32_t object_count(const art_handle *art, int kind) {
@@ -56,10 +55,11 @@ mem_group *object_group(art_handle *art, uint32_t index) {
 
 RGBQUAD *make_pixels(long width, long height) {
     if (width <= 0 || height <= 0) return nullptr;
-    const size_t most = std::numeric_limits<size_t>::max() / sizeof(RGBQUAD);
+    // No block may be larger than pointer differences can span.
+    const size_t most = size_t(PTRDIFF_MAX) / sizeof(RGBQUAD);
     if (size_t(width) > most / size_t(height)) return nullptr;
     size_t count = size_t(width) * size_t(height);
-    RGBQUAD *pixels = new (std::nothrow) RGBQUAD[count];
+    auto *pixels = static_cast<RGBQUAD *>(::operator new(count * sizeof(RGBQUAD), std::nothrow));
     if (!pixels) return nullptr;
     const RGBQUAD orange = {BYTE(BACKGROUND_ORANGE), BYTE(BACKGROUND_ORANGE >> 8),
                             BYTE(BACKGROUND_ORANGE >> 16), BYTE(BACKGROUND_ORANGE >> 24)};

@@ -1,0 +1,267 @@
+// The viewer's window-free logic: lookups that must never read a closed set or
+// past a table, the display buffer, index texts, scroll steps and the group
+// background.
+#include "view_logic.h"
+
+#include "artset_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+#include <vector>
+
+namespace {
+
+// Loads a set written by artgen through the library's file loader, into a
+// handle on the heap as the viewer keeps it.
+class loaded_set {
+public:
+    explicit loaded_set(const artgen::art_set &set) {
+        namespace fs = std::filesystem;
+        static int counter = 0;
+        stem_ = (fs::temp_directory_path() / ("zevart-view-" + std::to_string(++counter))).string();
+        artgen::save_file(stem_ + ".bmp", artgen::write_bmp(set));
+        artgen::save_file(stem_ + ".prt", artgen::write_prt(set));
+        art = new (operator new(sizeof(art_handle))) art_handle();
+        result = LoadArtFromFile((stem_ + ".bmp").c_str(), (stem_ + ".prt").c_str(), art);
+    }
+    ~loaded_set() {
+        art->~art_handle();
+        operator delete(art);
+        std::remove((stem_ + ".bmp").c_str());
+        std::remove((stem_ + ".prt").c_str());
+    }
+    loaded_set(const loaded_set &) = delete;
+    loaded_set &operator=(const loaded_set &) = delete;
+
+    art_handle *art;
+    int result;
+
+private:
+    std::string stem_;
+};
+
+// Two images, one group of two frames of one picture each.
+artgen::art_set small_set() {
+    artgen::art_set set;
+    artgen::palette p;
+    p.add(0, 0, 0);
+    p.add(10, 20, 30);
+    set.palettes.push_back(p);
+    set.images.push_back(artgen::image8(3, 2, 0, {0, 1, 1, 1, 1, 0}));
+    set.images.push_back(artgen::image8(5, 4, 0, std::vector<uint8_t>(20, 1)));
+    artgen::group g;
+    for (uint16_t i = 0; i < 2; ++i) {
+        artgen::frame f;
+        artgen::picture pic;
+        pic.image = i;
+        pic.x = int16_t(-2 * i);
+        f.pics = {pic};
+        g.frames.push_back(f);
+    }
+    set.groups.push_back(g);
+    return set;
+}
+
+const RECT kPoison{int32_t(0xCCCCCCCC), int32_t(0xCCCCCCCC), int32_t(0xCCCCCCCC),
+                   int32_t(0xCCCCCCCC)};
+
+bool untouched(const RECT &r) { return std::memcmp(&r, &kPoison, sizeof r) == 0; }
+
+TEST(ViewLogic, LooksUpOnlyObjectsOfALoadedSet) {
+    loaded_set s(small_set());
+    ASSERT_EQ(s.result, ART_OK);
+    art_handle *art = s.art;
+    const uint32_t counts[] = {0, 2, 2, 2, 1};
+    for (int kind = OBJ_IMAGE; kind <= OBJ_GROUP; ++kind) {
+        SCOPED_TRACE("kind " + std::to_string(kind));
+        EXPECT_EQ(object_count(art, kind), counts[kind]);
+        RECT r = kPoison;
+        EXPECT_TRUE(object_draw_rect(art, kind, counts[kind] - 1, &r)) << "the last object";
+        EXPECT_FALSE(untouched(r));
+        r = kPoison;
+        EXPECT_FALSE(object_draw_rect(art, kind, counts[kind], &r)) << "one past the table";
+        EXPECT_TRUE(untouched(r));
+        EXPECT_FALSE(object_draw_rect(art, kind, UINT32_MAX, &r));
+        EXPECT_TRUE(untouched(r));
+    }
+    for (int kind : {0, 5, -1}) {
+        RECT r = kPoison;
+        EXPECT_EQ(object_count(art, kind), 0u) << "kind " << kind;
+        EXPECT_FALSE(object_draw_rect(art, kind, 0, &r)) << "kind " << kind;
+        EXPECT_TRUE(untouched(r));
+    }
+    EXPECT_EQ(object_group(art, 0), &art->groups[0]);
+    EXPECT_EQ(object_group(art, 1), nullptr);
+
+    // Once closed, whatever the counts say, only the state may be trusted:
+    // the tables are gone.
+    CloseArt(art);
+    art->imageCount = art->picCount = art->frameCount = art->groupCount = 2;
+    art->images = nullptr;
+    art->pics = nullptr;
+    art->frames = nullptr;
+    art->groups = nullptr;
+    for (int kind = OBJ_IMAGE; kind <= OBJ_GROUP; ++kind) {
+        RECT r = kPoison;
+        EXPECT_EQ(object_count(art, kind), 0u) << "closed, kind " << kind;
+        EXPECT_FALSE(object_draw_rect(art, kind, 0, &r)) << "closed, kind " << kind;
+        EXPECT_TRUE(untouched(r));
+    }
+    EXPECT_EQ(object_group(art, 0), nullptr);
+    EXPECT_EQ(object_count(nullptr, OBJ_IMAGE), 0u);
+
+    art->loadState = ART_FAILED;
+    EXPECT_EQ(object_count(art, OBJ_IMAGE), 0u) << "a failed load";
+    art->loadState = ART_EMPTY;
+}
+
+TEST(ViewLogic, DrawsImagesPicturesAndFramesButNotGroupsOrMissingObjects) {
+    loaded_set s(small_set());
+    ASSERT_EQ(s.result, ART_OK);
+    // A 5 x 4 surface, bottom-up as the viewer's, inside a poisoned block.
+    std::vector<RGBQUAD> block(40, RGBQUAD{0xCC, 0xCC, 0xCC, 0xCC});
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biWidth = 5;
+    bi.bmiHeader.biHeight = 4;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    RGBQUAD *surface = block.data() + 10;
+
+    EXPECT_TRUE(draw_object(s.art, OBJ_IMAGE, 1, surface, &bi, 0, 0));
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(surface[i].rgbRed, 10) << "pixel " << i;
+        EXPECT_EQ(surface[i].rgbBlue, 30) << "pixel " << i;
+    }
+    for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 30, 31, 32, 33, 34, 35, 36, 37, 38, 39})
+        EXPECT_EQ(block[size_t(i)].rgbRed, 0xCC) << "outside the surface, element " << i;
+
+    std::vector<RGBQUAD> before = block;
+    EXPECT_FALSE(draw_object(s.art, OBJ_GROUP, 0, surface, &bi, 0, 0)) << "groups play instead";
+    EXPECT_FALSE(draw_object(s.art, OBJ_IMAGE, 2, surface, &bi, 0, 0)) << "past the images";
+    EXPECT_FALSE(draw_object(s.art, OBJ_PICTURE, 2, surface, &bi, 0, 0)) << "past the pictures";
+    EXPECT_FALSE(draw_object(s.art, OBJ_FRAME, 2, surface, &bi, 0, 0)) << "past the frames";
+    EXPECT_FALSE(draw_object(s.art, 0, 0, surface, &bi, 0, 0)) << "no kind yet";
+    CloseArt(s.art);
+    EXPECT_FALSE(draw_object(s.art, OBJ_IMAGE, 0, surface, &bi, 0, 0)) << "a closed set";
+    EXPECT_EQ(std::memcmp(before.data(), block.data(), block.size() * sizeof(RGBQUAD)), 0)
+        << "a refused draw wrote pixels";
+}
+
+TEST(ViewLogic, MakesOrangeBuffersOnlyOfSizesThatFit) {
+    RGBQUAD *p = make_pixels(3, 2);
+    ASSERT_NE(p, nullptr);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(p[i].rgbBlue, 0x00) << "pixel " << i;
+        EXPECT_EQ(p[i].rgbGreen, 0x7F) << "pixel " << i;
+        EXPECT_EQ(p[i].rgbRed, 0xFF) << "pixel " << i;
+        EXPECT_EQ(p[i].rgbReserved, 0x00) << "pixel " << i;
+    }
+    free_pixels(p);
+
+    const struct {
+        long w, h;
+    } refused[] = {{0, 5}, {5, 0}, {-1, 5}, {5, -1}, {LONG_MIN, LONG_MIN}, {LONG_MAX, LONG_MAX},
+                   {LONG_MAX, 2}};
+    for (auto c : refused) EXPECT_EQ(make_pixels(c.w, c.h), nullptr) << c.w << " x " << c.h;
+#if defined(_WIN32) && !defined(_WIN64)
+    // 2^32 bytes: one past what a 32-bit size holds.
+    EXPECT_EQ(make_pixels(0x10000, 0x4000), nullptr) << "the byte size wraps";
+    EXPECT_EQ(make_pixels(30000, 30000), nullptr) << "3.6 GB";
+    // 2.1 GB: a size a block may have, but more than a 32-bit process holds.
+    EXPECT_EQ(make_pixels(25000, 21000), nullptr) << "memory runs out";
+#endif
+    free_pixels(nullptr);
+}
+
+TEST(ViewLogic, ReadsIndexTextsAsTheUnsignedScanDoes) {
+    const struct {
+        const char *text;
+        bool ok;
+        uint32_t value;
+    } cases[] = {
+        {"0", true, 0},
+        {"12", true, 12},
+        {"  7", true, 7},
+        {"\t\n 8", true, 8},
+        {"12abc", true, 12},
+        {"+3", true, 3},
+        {"-1", true, UINT32_MAX},
+        {"-0", true, 0},
+        {"-5", true, UINT32_MAX - 4},
+        {"4294967295", true, UINT32_MAX},
+        {"4294967296", true, UINT32_MAX},
+        {"99999999999999999999", true, UINT32_MAX},
+        {"-99999999999", true, UINT32_MAX},
+        {"", false, 0},
+        {"abc", false, 0},
+        {"-", false, 0},
+        {"+ 1", false, 0},
+        {"  ", false, 0},
+    };
+    for (const auto &c : cases) {
+        uint32_t value = 0xCCCCCCCC;
+        EXPECT_EQ(parse_index(c.text, &value), c.ok) << '"' << c.text << '"';
+        EXPECT_EQ(value, c.ok ? c.value : 0xCCCCCCCC) << '"' << c.text << '"';
+    }
+}
+
+TEST(ViewLogic, ClampsIndexesToTheTable) {
+    uint32_t index = 77;
+    EXPECT_FALSE(clamp_index(0, 0, &index)) << "an empty table has no index";
+    EXPECT_EQ(index, 77u);
+    const struct {
+        uint32_t wanted, count, shown;
+    } cases[] = {{0, 1, 0}, {5, 1, 0}, {39, 40, 39}, {40, 40, 39}, {999999, 40, 39},
+                 {UINT32_MAX, 40, 39}, {3, 40, 3}, {UINT32_MAX, UINT32_MAX, UINT32_MAX - 1}};
+    for (const auto &c : cases) {
+        EXPECT_TRUE(clamp_index(c.wanted, c.count, &index)) << c.wanted << " of " << c.count;
+        EXPECT_EQ(index, c.shown) << c.wanted << " of " << c.count;
+    }
+}
+
+TEST(ViewLogic, StepsScrollPositionsByLinesPagesAndTheThumb) {
+    const struct {
+        int code, pos, page, track, want;
+    } cases[] = {
+        {SCROLL_LINE_BACK, 10, 200, 0, 9},   {SCROLL_LINE_FORWARD, 10, 200, 0, 11},
+        {SCROLL_PAGE_BACK, 10, 200, 0, -190}, {SCROLL_PAGE_FORWARD, 10, 200, 0, 210},
+        {SCROLL_TRACK, 10, 200, 57, 57},     {4 /* SB_THUMBPOSITION */, 10, 200, 57, 10},
+        {6 /* SB_LEFT */, 10, 200, 57, 10},  {7 /* SB_RIGHT */, 10, 200, 57, 10},
+        {8 /* SB_ENDSCROLL */, 10, 200, 57, 10},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(scroll_position(c.code, c.pos, c.page, c.track), c.want) << "code " << c.code;
+}
+
+TEST(ViewLogic, PaintsTheBackgroundOverTheWholeSurfaceOnly) {
+    for (int32_t height : {3, -3}) {
+        std::vector<RGBQUAD> block(4 + 12 + 4, RGBQUAD{0xCC, 0xCC, 0xCC, 0x5A});
+        BITMAPINFO bi{};
+        bi.bmiHeader.biWidth = 4;
+        bi.bmiHeader.biHeight = height;
+        fill_background(block.data() + 4, &bi, 0x00332211); // red 11, green 22, blue 33
+        for (size_t i = 0; i < block.size(); ++i) {
+            bool inside = i >= 4 && i < 16;
+            EXPECT_EQ(block[i].rgbRed, inside ? 0x11 : 0xCC) << "height " << height << ", " << i;
+            EXPECT_EQ(block[i].rgbGreen, inside ? 0x22 : 0xCC) << "height " << height << ", " << i;
+            EXPECT_EQ(block[i].rgbBlue, inside ? 0x33 : 0xCC) << "height " << height << ", " << i;
+            EXPECT_EQ(block[i].rgbReserved, 0x5A) << "the fourth byte keeps its value, " << i;
+        }
+    }
+    RGBQUAD one{0xCC, 0xCC, 0xCC, 0xCC};
+    BITMAPINFO empty{};
+    empty.bmiHeader.biWidth = 0;
+    empty.bmiHeader.biHeight = 5;
+    fill_background(&one, &empty, 0);
+    EXPECT_EQ(one.rgbRed, 0xCC) << "a surface without pixels";
+    empty.bmiHeader.biWidth = 1;
+    fill_background(nullptr, &empty, 0); // no buffer: nothing happens
+}
+
+} // namespace
