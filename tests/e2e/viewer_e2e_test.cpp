@@ -44,7 +44,8 @@ artgen::palette test_palette() {
 }
 
 // Image 0: 600 x 400, a different colour in every 8 x 8 block and transparent
-// stripes; image 1: 20 x 20 of one colour.
+// stripes; image 1 the same pattern in 400 x 300; image 2: 20 x 20 of one
+// colour.
 set_files big_set() {
     artgen::art_set set;
     set.palettes.push_back(test_palette());
@@ -53,6 +54,10 @@ set_files big_set() {
         for (int x = 0; x < 600; ++x)
             px[size_t(y) * 600 + x] = x % 50 < 4 ? 0 : uint8_t(1 + (x / 8 + y / 8 * 3) % 255);
     set.images.push_back(artgen::image8(600, 400, 0, px));
+    std::vector<uint8_t> medium(400 * 300);
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 400; ++x) medium[size_t(y) * 400 + x] = px[size_t(y) * 600 + x];
+    set.images.push_back(artgen::image8(400, 300, 0, medium));
     set.images.push_back(artgen::image8(20, 20, 0, std::vector<uint8_t>(400, 200)));
     return save_set(set, "big");
 }
@@ -362,12 +367,17 @@ TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
     EXPECT_EQ(drive::wait_for_client(main, shows(ref, 599 - pageX, pageY - 1)), "")
         << "SB_THUMBPOSITION keeps the position";
 
-    // Image 1 is smaller than the window: the positions go back to 0 and it
-    // shows at the client's origin.
+    // Image 1 is narrower and lower than the positions reach: they are pulled
+    // in to its edges, and it shows where the scroll bars say.
     HWND select = drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image");
     ASSERT_TRUE(select);
     SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM("1"));
-    reference small = rendered_image(files, 1);
+    reference medium = rendered_image(files, 1);
+    EXPECT_EQ(drive::wait_for_client(main, shows(medium, 400 - pageX, 300 - pageY)), "");
+    // Image 2 is smaller than the window: the positions go back to 0 and it
+    // shows at the client's origin.
+    SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM("2"));
+    reference small = rendered_image(files, 2);
     EXPECT_EQ(drive::wait_for_client(main, shows(small, 0, 0)), "");
 }
 

@@ -70,7 +70,9 @@ artgen::art_set small_set() {
 const RECT kPoison{int32_t(0xCCCCCCCC), int32_t(0xCCCCCCCC), int32_t(0xCCCCCCCC),
                    int32_t(0xCCCCCCCC)};
 
-bool untouched(const RECT &r) { return std::memcmp(&r, &kPoison, sizeof r) == 0; }
+bool untouched(const RECT &r) {
+    return std::memcmp(&r, &kPoison, sizeof r) == 0;
+}
 
 TEST(ViewLogic, LooksUpOnlyObjectsOfALoadedSet) {
     loaded_set s(small_set());
@@ -166,8 +168,9 @@ TEST(ViewLogic, MakesOrangeBuffersOnlyOfSizesThatFit) {
 
     const struct {
         long w, h;
-    } refused[] = {{0, 5}, {5, 0}, {-1, 5}, {5, -1}, {LONG_MIN, LONG_MIN}, {LONG_MAX, LONG_MAX},
-                   {LONG_MAX, 2}};
+    } refused[] = {
+        {0, 5},       {5, 0}, {-1, 5}, {5, -1}, {LONG_MIN, LONG_MIN}, {LONG_MAX, LONG_MAX},
+        {LONG_MAX, 2}};
     for (auto c : refused) EXPECT_EQ(make_pixels(c.w, c.h), nullptr) << c.w << " x " << c.h;
 #if defined(_WIN32) && !defined(_WIN64)
     // 2^32 bytes: one past what a 32-bit size holds.
@@ -217,8 +220,10 @@ TEST(ViewLogic, ClampsIndexesToTheTable) {
     EXPECT_EQ(index, 77u);
     const struct {
         uint32_t wanted, count, shown;
-    } cases[] = {{0, 1, 0}, {5, 1, 0}, {39, 40, 39}, {40, 40, 39}, {999999, 40, 39},
-                 {UINT32_MAX, 40, 39}, {3, 40, 3}, {UINT32_MAX, UINT32_MAX, UINT32_MAX - 1}};
+    } cases[] = {{0, 1, 0},        {5, 1, 0},
+                 {39, 40, 39},     {40, 40, 39},
+                 {999999, 40, 39}, {UINT32_MAX, 40, 39},
+                 {3, 40, 3},       {UINT32_MAX, UINT32_MAX, UINT32_MAX - 1}};
     for (const auto &c : cases) {
         EXPECT_TRUE(clamp_index(c.wanted, c.count, &index)) << c.wanted << " of " << c.count;
         EXPECT_EQ(index, c.shown) << c.wanted << " of " << c.count;
@@ -229,10 +234,10 @@ TEST(ViewLogic, StepsScrollPositionsByLinesPagesAndTheThumb) {
     const struct {
         int code, pos, page, track, want;
     } cases[] = {
-        {SCROLL_LINE_BACK, 10, 200, 0, 9},   {SCROLL_LINE_FORWARD, 10, 200, 0, 11},
-        {SCROLL_PAGE_BACK, 10, 200, 0, -190}, {SCROLL_PAGE_FORWARD, 10, 200, 0, 210},
-        {SCROLL_TRACK, 10, 200, 57, 57},     {4 /* SB_THUMBPOSITION */, 10, 200, 57, 10},
-        {6 /* SB_LEFT */, 10, 200, 57, 10},  {7 /* SB_RIGHT */, 10, 200, 57, 10},
+        {SCROLL_LINE_BACK, 10, 200, 0, 9},       {SCROLL_LINE_FORWARD, 10, 200, 0, 11},
+        {SCROLL_PAGE_BACK, 10, 200, 0, -190},    {SCROLL_PAGE_FORWARD, 10, 200, 0, 210},
+        {SCROLL_TRACK, 10, 200, 57, 57},         {4 /* SB_THUMBPOSITION */, 10, 200, 57, 10},
+        {6 /* SB_LEFT */, 10, 200, 57, 10},      {7 /* SB_RIGHT */, 10, 200, 57, 10},
         {8 /* SB_ENDSCROLL */, 10, 200, 57, 10},
     };
     for (const auto &c : cases)
