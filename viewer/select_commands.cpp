@@ -5,6 +5,8 @@
 #include "globals.h"
 #include "select_dlg.h"
 
+#include <limits.h>
+
 void CArtViewerDlg::OnSelectKind(int kind) {
     static const char *const kCaptions[] = {"Select Image", "Select Picture", "Select Frame",
                                             "Select Group"};
@@ -15,7 +17,9 @@ void CArtViewerDlg::OnSelectKind(int kind) {
     g_nObjectKind = kind;
     dlg.m_strIndex = g_strLastIndex[kind - 1];
     dlg.SetWindowText(kCaptions[kind - 1]);
-    dlg.m_spin.SetRange32(0, int(object_count(g_pArt, kind)) - 1);
+    // 0 .. count - 1; an empty table gives 0 .. -1.
+    uint32_t count = object_count(g_pArt, kind);
+    dlg.m_spin.SetRange32(0, count ? int(count - 1 > INT_MAX ? INT_MAX : count - 1) : -1);
     dlg.ShowWindow(SW_SHOW);
     dlg.UpdateData(FALSE);
     dlg.RebuildTree();

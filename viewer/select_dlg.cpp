@@ -63,8 +63,8 @@ void CSelectDlg::ApplyIndex() {
         FillTree();
 
         int hpos = ::GetScrollPos(main, SB_HORZ), vpos = ::GetScrollPos(main, SB_VERT);
-        ::SetScrollRange(main, SB_VERT, 0, int(rect.bottom - rect.top - 1), TRUE);
-        ::SetScrollRange(main, SB_HORZ, 0, int(rect.right - rect.left - 1), TRUE);
+        ::SetScrollRange(main, SB_VERT, 0, last_scroll_position(rect.top, rect.bottom), TRUE);
+        ::SetScrollRange(main, SB_HORZ, 0, last_scroll_position(rect.left, rect.right), TRUE);
         // The new ranges can pull a position in that the paint above used:
         // show the object where the scroll bars now say it is.
         if (::GetScrollPos(main, SB_HORZ) != hpos || ::GetScrollPos(main, SB_VERT) != vpos) {

@@ -1,6 +1,7 @@
 #include "view_logic.h"
 
 #include <ctype.h>
+#include <limits.h>
 #include <stdint.h>
 
 #include <new>
@@ -95,6 +96,13 @@ bool clamp_index(uint32_t wanted, uint32_t count, uint32_t *index) {
     if (count == 0) return false;
     *index = wanted < count ? wanted : count - 1;
     return true;
+}
+
+int last_scroll_position(long low, long high) {
+    long long last = (long long)high - low - 1;
+    if (last > INT_MAX) return INT_MAX;
+    if (last < INT_MIN) return INT_MIN;
+    return int(last);
 }
 
 int scroll_position(int code, int pos, int page, int trackPos) {

@@ -53,6 +53,11 @@ bool parse_index(const char *text, uint32_t *index);
 // entry for any index at or past the end. False for an empty table.
 bool clamp_index(uint32_t wanted, uint32_t count, uint32_t *index);
 
+// The last scroll position for an object from `low` to `high` (right and
+// left, or bottom and top, of its draw rectangle): high - low - 1, within
+// the range of positions.
+int last_scroll_position(long low, long high);
+
 // Scroll codes of WM_HSCROLL and WM_VSCROLL that move the position.
 enum {
     SCROLL_LINE_BACK = 0,    // SB_LINELEFT, SB_LINEUP

@@ -297,10 +297,10 @@ bool load_ok(const viewer &v, const std::string &bmp, const std::string &prt, st
 
 // ----- the tree -----
 
-std::vector<tree_item> tree_items(const viewer &v, HWND tree) {
+std::vector<tree_item> tree_items(HANDLE process, HWND tree) {
     std::vector<tree_item> items;
     const SIZE_T textSize = 260;
-    void *remote = VirtualAllocEx(v.process(), nullptr, sizeof(TVITEMA) + textSize,
+    void *remote = VirtualAllocEx(process, nullptr, sizeof(TVITEMA) + textSize,
                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote) return items;
     char *remoteText = static_cast<char *>(remote) + sizeof(TVITEMA);
@@ -313,11 +313,11 @@ std::vector<tree_item> tree_items(const viewer &v, HWND tree) {
         tv.pszText = remoteText;
         tv.cchTextMax = int(textSize);
         char text[textSize] = "";
-        WriteProcessMemory(v.process(), remote, &tv, sizeof tv, nullptr);
-        WriteProcessMemory(v.process(), remoteText, text, 1, nullptr);
+        WriteProcessMemory(process, remote, &tv, sizeof tv, nullptr);
+        WriteProcessMemory(process, remoteText, text, 1, nullptr);
         SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(remote));
-        ReadProcessMemory(v.process(), remote, &tv, sizeof tv, nullptr);
-        ReadProcessMemory(v.process(), remoteText, text, textSize, nullptr);
+        ReadProcessMemory(process, remote, &tv, sizeof tv, nullptr);
+        ReadProcessMemory(process, remoteText, text, textSize, nullptr);
         text[textSize - 1] = '\0';
         items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0});
     };
@@ -328,7 +328,7 @@ std::vector<tree_item> tree_items(const viewer &v, HWND tree) {
         }
     };
     walk(HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_ROOT, 0)), 0);
-    VirtualFreeEx(v.process(), remote, 0, MEM_RELEASE);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
     return items;
 }
 

@@ -112,10 +112,11 @@ struct tree_item {
     std::string text;
     bool expanded = false;
 };
-// All items of a tree control of the viewer, in display order (parents
-// before their children). The texts live in the viewer's memory: they are
-// fetched through a buffer made inside the viewer process.
-std::vector<tree_item> tree_items(const viewer &v, HWND tree);
+// All items of a tree control, in display order (parents before their
+// children). The texts live in the memory of the process that owns the tree
+// (`process`, e.g. viewer::process()): they are fetched through a buffer made
+// inside that process.
+std::vector<tree_item> tree_items(HANDLE process, HWND tree);
 
 // ----- pixels -----
 

@@ -7,6 +7,7 @@
 #include "driver.h"
 #include "resource.h"
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -201,6 +202,44 @@ bool bare(const picture &p, std::string &why) {
     return true;
 }
 
+// The driver's own reading of a tree, on a tree of this process.
+TEST(Driver, ReadsTreeItemsThroughTheOwningProcess) {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_TREEVIEW_CLASSES};
+    InitCommonControlsEx(&icc);
+    HWND tree = CreateWindowExA(0, WC_TREEVIEWA, "", WS_POPUP, 0, 0, 100, 100, nullptr, nullptr,
+                                nullptr, nullptr);
+    ASSERT_TRUE(tree);
+    auto add = [&](HTREEITEM parent, const char *text) {
+        TVINSERTSTRUCTA in{};
+        in.hParent = parent;
+        in.hInsertAfter = TVI_LAST;
+        in.item.mask = TVIF_TEXT;
+        in.item.pszText = const_cast<char *>(text);
+        return HTREEITEM(SendMessageA(tree, TVM_INSERTITEMA, 0, LPARAM(&in)));
+    };
+    HTREEITEM a = add(TVI_ROOT, "Group: 3 [00000003]");
+    add(add(a, "Rect"), "left: -20");
+    add(TVI_ROOT, "No Appendix");
+    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(a));
+
+    std::vector<drive::tree_item> items = drive::tree_items(GetCurrentProcess(), tree);
+    ASSERT_EQ(items.size(), 4u);
+    const struct {
+        int depth;
+        const char *text;
+        bool expanded;
+    } want[] = {{0, "Group: 3 [00000003]", true},
+                {1, "Rect", false},
+                {2, "left: -20", false},
+                {0, "No Appendix", false}};
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(items[i].depth, want[i].depth) << "item " << i;
+        EXPECT_EQ(items[i].text, want[i].text) << "item " << i;
+        EXPECT_EQ(items[i].expanded, want[i].expanded) << "item " << i;
+    }
+    DestroyWindow(tree);
+}
+
 class Viewer : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -278,6 +317,11 @@ TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
     // The selection dialog stays hidden, its tree empty, until a Select command.
     HWND select = drive::find_dialog(v->pid(), "", 300);
     EXPECT_FALSE(select) << "the selection dialog is visible";
+    HWND hidden = FindWindowExA(nullptr, nullptr, "#32770", "");
+    while (hidden && GetWindow(hidden, GW_OWNER) != v->main())
+        hidden = FindWindowExA(nullptr, hidden, "#32770", "");
+    ASSERT_TRUE(hidden) << "the hidden selection dialog, owned by the main window";
+    EXPECT_TRUE(drive::tree_items(v->process(), GetDlgItem(hidden, IDC_TREE)).empty());
 }
 
 TEST_F(Viewer, AsksBeforeUnloadingAndReportsFailedLoads) {

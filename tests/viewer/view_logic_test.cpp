@@ -244,6 +244,15 @@ TEST(ViewLogic, StepsScrollPositionsByLinesPagesAndTheThumb) {
         EXPECT_EQ(scroll_position(c.code, c.pos, c.page, c.track), c.want) << "code " << c.code;
 }
 
+TEST(ViewLogic, EndsScrollRangesAtTheLastPixelOfTheObject) {
+    EXPECT_EQ(last_scroll_position(0, 600), 599);
+    EXPECT_EQ(last_scroll_position(-56, 5), 60) << "a rectangle above its anchor";
+    EXPECT_EQ(last_scroll_position(0, 1), 0);
+    EXPECT_EQ(last_scroll_position(0, 0), -1) << "nothing to scroll";
+    EXPECT_EQ(last_scroll_position(-32768, INT_MAX), INT_MAX) << "wider than positions go";
+    EXPECT_EQ(last_scroll_position(INT_MAX, INT_MIN), INT_MIN);
+}
+
 TEST(ViewLogic, PaintsTheBackgroundOverTheWholeSurfaceOnly) {
     for (int32_t height : {3, -3}) {
         std::vector<RGBQUAD> block(4 + 12 + 4, RGBQUAD{0xCC, 0xCC, 0xCC, 0x5A});
