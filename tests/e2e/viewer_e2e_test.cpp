@@ -425,18 +425,29 @@ TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
     EXPECT_EQ(drive::wait_for_client(main, shows(small, 0, 0)), "");
 }
 
-TEST_F(Viewer, PlaysAGroupOnTheButtonFaceColour) {
+TEST_F(Viewer, ShowsAFrameFromItsTopLeftCornerAndPlaysAGroupOnTheButtonFace) {
     set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
     std::string why;
     ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    loaded_set set(files);
+    ASSERT_TRUE(set.ok);
+
+    // Frame 0 reaches above and left of its anchor; its rectangle's corner is
+    // at the client's origin.
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_FRAME, "Select Frame"));
+    RECT f = rect_of(set.art, FRAME, 0);
+    ASSERT_LT(f.left, 0);
+    ASSERT_LT(f.top, 0);
+    reference frame0 = library_drawing(set.art, FRAME, 0, f.right - f.left, f.bottom - f.top,
+                                       -f.left, -f.top, kOrange);
+    EXPECT_EQ(drive::wait_for_client(v->main(), shows(frame0, 0, 0)), "");
+
     HWND select = drive::select_kind(*v, ID_SELECT_GROUP, "Select Group");
     ASSERT_TRUE(select) << "Select, Group";
 
     // Group 0 is a walk cycle: each tick shows one of its frames, anchored
     // so that the group's rectangle starts at the client's origin, on the
     // button face.
-    loaded_set set(files);
-    ASSERT_TRUE(set.ok);
     const mem_group &group = set.art->groups[0];
     unsigned first = unsigned(group.frames - set.art->frames);
     RECT g = rect_of(set.art, GROUP, 0);
