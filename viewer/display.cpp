@@ -14,7 +14,7 @@ void __cdecl FillGroupBackground(HWND, RGBQUAD **buffer, BITMAPINFO *info) {
     if (buffer && info) fill_background(*buffer, info, face);
 }
 
-void CArtViewerDlg::Render(long &w, long &h) {
+bool CArtViewerDlg::Render(long &w, long &h) {
     end_drawGroupAll();
 
     // An object that is not there (no set loaded, an index past its table)
@@ -38,16 +38,20 @@ void CArtViewerDlg::Render(long &w, long &h) {
 
     free_pixels(g_pPixels);
     g_pPixels = nullptr;
+    bool shown = false;
     if (g_nObjectKind != OBJ_GROUP) {
         // Null for an empty or too large rectangle: then nothing is drawn.
         g_pPixels = make_pixels(w, h);
         if (g_pPixels)
             draw_object(g_pArt, g_nObjectKind, uint32_t(g_nObjectIndex), g_pPixels, &g_bmi,
                         -rect.left, -rect.top);
+        shown = g_pPixels != nullptr;
     } else if (mem_group *group = object_group(g_pArt, uint32_t(g_nObjectIndex))) {
         group->start_draw(m_hWnd, int(x), int(y), &FillGroupBackground, nullptr);
+        shown = true;
     }
     g_bRenderNeeded = FALSE;
+    return shown;
 }
 
 void CArtViewerDlg::OnPaint() {
@@ -56,7 +60,9 @@ void CArtViewerDlg::OnPaint() {
         HDC dc = ::BeginPaint(m_hWnd, &ps);
         long w, h;
         if (g_bRenderNeeded) {
-            Render(w, h);
+            // A render after a resize or scroll comes without an erase: when
+            // it has nothing to show, what was shown before must go.
+            if (!Render(w, h)) SendMessage(WM_ERASEBKGND, WPARAM(dc), 0);
         } else {
             w = g_bmi.bmiHeader.biWidth;
             h = g_bmi.bmiHeader.biHeight < 0 ? -g_bmi.bmiHeader.biHeight : g_bmi.bmiHeader.biHeight;

@@ -38,8 +38,9 @@ private:
     // Stops the animations and closes the art set; the display and the
     // selection dialog let go of it too.
     void UnloadArt();
-    // Renders the object on display afresh; w and h get its size.
-    void Render(long &w, long &h);
+    // Renders the object on display afresh; w and h get its size. False when
+    // there is nothing of it to show.
+    bool Render(long &w, long &h);
     void Scroll(int bar, UINT code);
 };
 

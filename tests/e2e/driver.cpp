@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <map>
 
 namespace drive {
 
@@ -197,6 +198,14 @@ const menu_place kMenu[] = {
     {ID_SELECT_GROUP, 's', 3, 4}, {ID_HELP_INFO, 'h', 0, 1},
 };
 
+// Whether the thread of the window tracks a menu.
+bool in_menu(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) &&
+           (info.flags & (GUI_INMENUMODE | GUI_POPUPMENUMODE));
+}
+
 } // namespace
 
 bool menu_grayed(const viewer &v, UINT id) {
@@ -206,9 +215,16 @@ bool menu_grayed(const viewer &v, UINT id) {
     if (!place) return false;
 
     // Open the popup as Alt and its letter do, read it, close it again.
+    wait_until([&] { return !in_menu(v.main()); });
     v.post(WM_SYSCOMMAND, SC_KEYMENU, place->mnemonic);
-    HWND popup = find_top(
-        v.pid(), [](HWND h) { return window_class(h) == "#32768"; }, kStepMs);
+    HWND popup = nullptr;
+    wait_until([&] {
+        if (!in_menu(v.main())) return false;
+        find_state s{v.pid(), [](HWND h) { return window_class(h) == "#32768"; }, nullptr};
+        EnumWindows(find_proc, reinterpret_cast<LPARAM>(&s));
+        popup = s.found;
+        return popup != nullptr;
+    });
     if (!popup) return false;
     // The items share the popup's height. An enabled item's text is in the
     // menu-text colour, or the highlight-text colour on the highlight; a
@@ -221,19 +237,22 @@ bool menu_grayed(const viewer &v, UINT id) {
         picture p = capture_client(popup);
         if (p.pixels.empty()) return false;
         int centre = (2 * place->item + 1) * p.height / (2 * place->items);
-        // Inside the popup's border.
-        const uint32_t background = p.at(3, centre);
-        bool painted = false;
+        // The item's band, well inside the popup's border and the selection
+        // bar's ends; its commonest colour is its background (the highlight,
+        // if the item is selected).
+        std::map<uint32_t, int> count;
         for (int y = std::max(centre - 4, 0); y <= centre + 4 && y < p.height; ++y)
-            for (int x = 3; x < p.width - 3; ++x) {
-                uint32_t px = p.at(x, y);
-                painted |= px != background;
-                enabled |= px == text || (background == highlight && px == highlightText);
-            }
-        return painted; // the item's text is there
+            for (int x = 6; x < p.width - 6; ++x) ++count[p.at(x, y)];
+        if (count.size() < 2) return false; // not painted yet
+        uint32_t background = count.begin()->first;
+        for (const auto &c : count)
+            if (c.second > count[background]) background = c.first;
+        const uint32_t want = background == highlight ? highlightText : text;
+        enabled = count.count(want) != 0;
+        return true;
     });
     SendMessageA(v.main(), WM_CANCELMODE, 0, 0);
-    wait_hidden(popup);
+    wait_until([&] { return !in_menu(v.main()); });
     return !enabled;
 }
 

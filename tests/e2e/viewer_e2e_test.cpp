@@ -257,6 +257,30 @@ TEST_F(Viewer, StartsWithItsMenusAndShowsTheAboutBoxBothWays) {
     for (UINT id : {ID_FILE_LOADART, ID_FILE_EXIT, ID_HELP_INFO})
         EXPECT_FALSE(drive::menu_grayed(*v, id)) << "menu item " << id << " at start";
     EXPECT_EQ(drive::wait_for_client(main, bare), "") << "before anything is loaded";
+    const LONG style = GetWindowLongA(main, GWL_STYLE), exStyle = GetWindowLongA(main, GWL_EXSTYLE);
+    for (LONG bit : {WS_CAPTION, WS_SYSMENU, WS_THICKFRAME, WS_MINIMIZEBOX, WS_MAXIMIZEBOX})
+        EXPECT_EQ(style & bit, bit) << "main window style " << std::hex << bit;
+    for (LONG bit : {WS_EX_APPWINDOW, WS_EX_CLIENTEDGE})
+        EXPECT_EQ(exStyle & bit, bit) << "main window extended style " << std::hex << bit;
+
+    // The program's version block.
+    DWORD ignored = 0, size = GetFileVersionInfoSizeA(g_viewerExe.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version block";
+    std::vector<char> version(size);
+    ASSERT_TRUE(GetFileVersionInfoA(g_viewerExe.c_str(), 0, size, version.data()));
+    auto value = [&](const char *name) {
+        char *text = nullptr;
+        UINT length = 0;
+        std::string key = std::string("\\StringFileInfo\\040904b0\\") + name;
+        return VerQueryValueA(version.data(), key.c_str(), reinterpret_cast<void **>(&text),
+                              &length)
+                   ? std::string(text)
+                   : std::string("(none)");
+    };
+    EXPECT_EQ(value("ProductName"), "zevart-viewer");
+    EXPECT_EQ(value("FileVersion"), "2, 0, 0, 0");
+    EXPECT_EQ(value("InternalName"), "zevart_viewer");
+    EXPECT_EQ(value("OriginalFilename"), "zevart_viewer.EXE");
 
     v->command(ID_HELP_INFO);
     HWND about = drive::find_dialog(v->pid(), "About zevart-Viewer");
@@ -310,9 +334,11 @@ TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
     for (uint32_t px : ref.pixels) (px == 0xFF7F00 ? orange : colour) = true;
     EXPECT_TRUE(orange && colour) << "image 0 has transparent and opaque pixels";
 
+    // Save Object is enabled last, after the image is on display.
     for (UINT id :
          {ID_FILE_SAVEOBJECT, ID_SELECT_IMAGE, ID_SELECT_PICTURE, ID_SELECT_FRAME, ID_SELECT_GROUP})
-        EXPECT_FALSE(drive::menu_grayed(*v, id)) << "menu item " << id << " after loading";
+        EXPECT_TRUE(drive::wait_until([&] { return !drive::menu_grayed(*v, id); }, 3000))
+            << "menu item " << id << " after loading";
 
     // The selection dialog stays hidden, its tree empty, until a Select command.
     HWND select = drive::find_dialog(v->pid(), "", 300);
@@ -322,6 +348,31 @@ TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
         hidden = FindWindowExA(nullptr, hidden, "#32770", "");
     ASSERT_TRUE(hidden) << "the hidden selection dialog, owned by the main window";
     EXPECT_TRUE(drive::tree_items(v->process(), GetDlgItem(hidden, IDC_TREE)).empty());
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    const struct {
+        int id;
+        const char *cls, *text;
+    } controls[] = {
+        {IDC_INDEX, "Edit", "0"},          {IDC_AUTOUPDATE, "Button", "&Automatic Update"},
+        {IDC_SPIN, "msctls_updown32", ""}, {IDC_SELECT_OK, "Button", "&Ok"},
+        {IDC_APPLY, "Button", "&Apply"},   {IDC_EXTENDEDINFO, "Button", "&Extended Info"},
+        {IDC_TREE, "SysTreeView32", ""}};
+    for (const auto &c : controls) {
+        HWND control = GetDlgItem(hidden, c.id);
+        ASSERT_TRUE(control) << "control " << c.id;
+        EXPECT_STRCASEEQ(drive::window_class(control).c_str(), c.cls) << "control " << c.id;
+        if (*c.text) {
+            EXPECT_EQ(drive::window_text(control), c.text) << "control " << c.id;
+        }
+    }
+    for (int id : {IDC_AUTOUPDATE, IDC_EXTENDEDINFO})
+        EXPECT_EQ(SendMessageA(GetDlgItem(hidden, id), BM_GETCHECK, 0, 0), BST_CHECKED) << id;
+    const LONG spin = GetWindowLongA(GetDlgItem(hidden, IDC_SPIN), GWL_STYLE);
+    for (LONG bit : {UDS_WRAP, UDS_SETBUDDYINT, UDS_NOTHOUSANDS, UDS_ARROWKEYS, UDS_HOTTRACK})
+        EXPECT_EQ(spin & bit, bit) << "spin style " << std::hex << bit;
+    EXPECT_EQ(HWND(SendMessageA(GetDlgItem(hidden, IDC_SPIN), UDM_GETBUDDY, 0, 0)),
+              GetDlgItem(hidden, IDC_INDEX))
+        << "the index edit is the spin's buddy";
 }
 
 TEST_F(Viewer, AsksBeforeUnloadingAndReportsFailedLoads) {
@@ -530,6 +581,37 @@ TEST_F(Viewer, ShowsNothingForAnEmptySetOrAnObjectTooLargeToHold) {
     ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image"));
     reference image0 = rendered_image(huge, 0);
     EXPECT_EQ(drive::wait_for_client(main, shows(image0, 0, 0)), "") << "and then an image";
+}
+
+TEST_F(Viewer, AGroupRenderWithAnIndexPastTheGroupsReadsNothing) {
+    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
+    std::string why;
+    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    loaded_set set(files);
+    ASSERT_TRUE(set.ok);
+    ASSERT_GT(set.art->imageCount, 30u);
+    ASSERT_LT(set.art->groupCount, 30u);
+
+    // Image 30 on display; Automatic Update off; the kind becomes groups
+    // while the index stays 30.
+    HWND select = drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image");
+    ASSERT_TRUE(select);
+    SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM("30"));
+    reference image30 = rendered_image(files, 30);
+    ASSERT_EQ(drive::wait_for_client(v->main(), shows(image30, 0, 0)), "");
+    SendMessageA(GetDlgItem(select, IDC_AUTOUPDATE), BM_CLICK, 0, 0);
+    ASSERT_EQ(SendMessageA(GetDlgItem(select, IDC_AUTOUPDATE), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
+
+    // A resize asks for a render of group 30, which does not exist. (Smaller:
+    // the selection dialog beside the window stays clear of it.)
+    SetWindowPos(v->main(), nullptr, 0, 0, 240, 200, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    v->post(WM_HSCROLL, SB_LINERIGHT);
+    DWORD_PTR ignored;
+    ASSERT_TRUE(SendMessageTimeoutA(v->main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored))
+        << "the viewer is gone or hangs";
+    EXPECT_EQ(drive::wait_for_client(v->main(), bare), "")
+        << "nothing of a group that is not there";
 }
 
 // Every way out ends the program cleanly, also while a group plays.
