@@ -69,7 +69,7 @@ RGBQUAD *make_pixels(long width, long height) {
 }
 
 void free_pixels(RGBQUAD *pixels) {
-    delete[] pixels;
+    ::operator delete(pixels);
 }
 
 bool parse_index(const char *text, uint32_t *index) {
