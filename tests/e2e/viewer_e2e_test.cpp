@@ -29,6 +29,10 @@ struct set_files {
     std::string bmp, prt;
 };
 
+set_files sample_set() {
+    return {sample("zev_art.bmp"), sample("zev_art.prt")};
+}
+
 set_files save_set(const artgen::art_set &set, const std::string &stem) {
     set_files f{g_scratch + "\\" + stem + ".bmp", g_scratch + "\\" + stem + ".prt"};
     artgen::save_file(f.bmp, artgen::write_bmp(set));
@@ -246,6 +250,12 @@ protected:
         v = std::make_unique<drive::viewer>(g_viewerExe, g_sampleDir);
         ASSERT_TRUE(v->started()) << "the main window did not come";
     }
+    // Loads a set through the dialogs, answering Yes to the unload question,
+    // and confirms the success message.
+    void load(const set_files &files) {
+        std::string why;
+        ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    }
     std::unique_ptr<drive::viewer> v;
 };
 
@@ -320,7 +330,7 @@ TEST_F(Viewer, StartsWithItsMenusAndShowsTheAboutBoxBothWays) {
 }
 
 TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
-    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
+    set_files files = sample_set();
     ASSERT_TRUE(drive::load_art(*v, files.bmp, files.prt));
     drive::message m = drive::next_message(*v);
     EXPECT_EQ(m.caption, "zevart_viewer") << "the program's name";
@@ -396,9 +406,8 @@ TEST_F(Viewer, AsksBeforeUnloadingAndReportsFailedLoads) {
     EXPECT_TRUE(drive::menu_grayed(*v, ID_SELECT_IMAGE));
 
     // Yes: the files chosen last load.
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, "", "", &why)) << why;
-    set_files sampleFiles{sample("zev_art.bmp"), sample("zev_art.prt")};
+    ASSERT_NO_FATAL_FAILURE(load({"", ""}));
+    set_files sampleFiles = sample_set();
     reference image0 = rendered_image(sampleFiles, 0);
     EXPECT_EQ(drive::wait_for_client(main, shows(image0, 0, 0)), "");
 
@@ -426,8 +435,7 @@ TEST_F(Viewer, AsksBeforeUnloadingAndReportsFailedLoads) {
 
 TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
     set_files files = big_set();
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    ASSERT_NO_FATAL_FAILURE(load(files));
     reference ref = rendered_image(files, 0);
     ASSERT_EQ(ref.width, 600);
     HWND main = v->main();
@@ -477,9 +485,8 @@ TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
 }
 
 TEST_F(Viewer, ShowsAFrameFromItsTopLeftCornerAndPlaysAGroupOnTheButtonFace) {
-    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    set_files files = sample_set();
+    ASSERT_NO_FATAL_FAILURE(load(files));
     loaded_set set(files);
     ASSERT_TRUE(set.ok);
 
@@ -528,9 +535,8 @@ TEST_F(Viewer, ShowsAFrameFromItsTopLeftCornerAndPlaysAGroupOnTheButtonFace) {
 }
 
 TEST_F(Viewer, AFailedReloadLeavesNothingOfTheClosedSet) {
-    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    set_files files = sample_set();
+    ASSERT_NO_FATAL_FAILURE(load(files));
     HWND select = drive::select_kind(*v, ID_SELECT_GROUP, "Select Group");
     ASSERT_TRUE(select);
 
@@ -558,22 +564,21 @@ TEST_F(Viewer, AFailedReloadLeavesNothingOfTheClosedSet) {
 
     // A good load afterwards shows the image whose number the index text
     // holds, from the scroll origin.
-    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    ASSERT_NO_FATAL_FAILURE(load(files));
     reference image3 = rendered_image(files, 3);
     EXPECT_EQ(drive::wait_for_client(main, shows(image3, 0, 0)), "");
 }
 
 TEST_F(Viewer, ShowsNothingForAnEmptySetOrAnObjectTooLargeToHold) {
     set_files empty = empty_set();
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, empty.bmp, empty.prt, &why)) << why;
+    ASSERT_NO_FATAL_FAILURE(load(empty));
     HWND main = v->main();
     EXPECT_EQ(drive::wait_for_client(main, bare), "") << "a set without images";
     ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
     EXPECT_EQ(drive::wait_for_client(main, bare), "") << "a set without groups";
 
     set_files huge = huge_frame_set();
-    ASSERT_TRUE(drive::load_ok(*v, huge.bmp, huge.prt, &why)) << why;
+    ASSERT_NO_FATAL_FAILURE(load(huge));
     ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_FRAME, "Select Frame"));
     DWORD_PTR ignored;
     ASSERT_TRUE(SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored));
@@ -584,9 +589,8 @@ TEST_F(Viewer, ShowsNothingForAnEmptySetOrAnObjectTooLargeToHold) {
 }
 
 TEST_F(Viewer, AGroupRenderWithAnIndexPastTheGroupsReadsNothing) {
-    set_files files{sample("zev_art.bmp"), sample("zev_art.prt")};
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+    set_files files = sample_set();
+    ASSERT_NO_FATAL_FAILURE(load(files));
     loaded_set set(files);
     ASSERT_TRUE(set.ok);
     ASSERT_GT(set.art->imageCount, 30u);
@@ -618,8 +622,7 @@ TEST_F(Viewer, AGroupRenderWithAnIndexPastTheGroupsReadsNothing) {
 class ViewerExit : public Viewer, public ::testing::WithParamInterface<const char *> {};
 
 TEST_P(ViewerExit, EndsTheProgramWhileAGroupPlays) {
-    std::string why;
-    ASSERT_TRUE(drive::load_ok(*v, sample("zev_art.bmp"), sample("zev_art.prt"), &why)) << why;
+    ASSERT_NO_FATAL_FAILURE(load(sample_set()));
     ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
     std::string way = GetParam();
     if (way == "Exit")
