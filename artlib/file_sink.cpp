@@ -113,22 +113,12 @@ bool file_sink::close_file() {
     return ok;
 }
 
-bool file_sink::commit() {
-    if (!target_) return false;
-    if (close_file() && MoveFileExA(temp_, target_, MOVEFILE_REPLACE_EXISTING)) {
-        temp_[0] = 0;
-        target_ = nullptr;
-        return true;
-    }
-    discard();
-    return false;
+bool file_sink::replace_target() {
+    return MoveFileExA(temp_, target_, MOVEFILE_REPLACE_EXISTING);
 }
 
-void file_sink::discard() {
-    close_file();
-    if (temp_[0]) DeleteFileA(temp_);
-    temp_[0] = 0;
-    target_ = nullptr;
+void file_sink::remove_temp() {
+    DeleteFileA(temp_);
 }
 
 #else
@@ -180,9 +170,19 @@ bool file_sink::close_file() {
     return ok;
 }
 
+bool file_sink::replace_target() {
+    return rename(temp_, target_) == 0;
+}
+
+void file_sink::remove_temp() {
+    unlink(temp_);
+}
+
+#endif
+
 bool file_sink::commit() {
     if (!target_) return false;
-    if (close_file() && rename(temp_, target_) == 0) {
+    if (close_file() && replace_target()) {
         temp_[0] = 0;
         target_ = nullptr;
         return true;
@@ -193,9 +193,7 @@ bool file_sink::commit() {
 
 void file_sink::discard() {
     close_file();
-    if (temp_[0]) unlink(temp_);
+    if (temp_[0]) remove_temp();
     temp_[0] = 0;
     target_ = nullptr;
 }
-
-#endif

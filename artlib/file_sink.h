@@ -35,7 +35,9 @@ private:
     // Longest target name taken; a longer one is refused.
     static constexpr size_t kMaxPath = 4096;
 
-    bool close_file(); // false when the system reports the close failed
+    bool close_file();     // false when the system reports the close failed
+    bool replace_target(); // the temporary file takes the target's name
+    void remove_temp();
     void discard();
 
     const char *target_ = nullptr;
