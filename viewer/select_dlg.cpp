@@ -99,18 +99,3 @@ void CSelectDlg::FitHeight(int controlId) {
     dialog.bottom = control.bottom + 13;
     MoveWindow(&dialog, TRUE);
 }
-
-void CSelectDlg::RebuildTree() {
-    UpdateData(TRUE);
-    if (!m_bExtendedInfo) return;
-    m_tree.DeleteAllItems();
-    // The skeletons of the four kinds come with the structure tree.
-    UpdateData(FALSE);
-    OnExtendedInfo();
-}
-
-void CSelectDlg::FillTree() {
-    HTREEITEM root = m_tree.GetRootItem();
-    if (!root) return; // no skeleton yet: nothing to write into
-    // The texts of the four kinds come with the structure tree.
-}

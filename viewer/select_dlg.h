@@ -2,6 +2,9 @@
 // number of an object of the current kind; applying it puts that object on
 // display in the main window, fits the main window's scroll ranges to it and
 // lists it in the tree.
+//
+// select_dlg.cpp: creation, apply, Ok, Automatic Update, Extended Info.
+// structure_tree.cpp: the tree's skeletons and the texts written into them.
 #pragma once
 
 #include "framework/controls.h"
@@ -36,7 +39,31 @@ public:
     // Writes the texts of the object on display into the tree.
     void FillTree();
 
+    // Skeletons: empty nodes for one object of a kind, inserted as the last
+    // child of `parent`; each returns the object node.
+    HTREEITEM AddImageNodes(HTREEITEM parent);
+    HTREEITEM AddPictureNodes(HTREEITEM parent);
+    HTREEITEM AddFrameNodes(HTREEITEM parent, bool withExtInfo);
+    HTREEITEM AddGroupNodes(HTREEITEM parent);
+
+    // Write one object's texts into its skeleton whose object node is
+    // `item`; `expand` opens the object node (and, for an image, its rect).
+    // extIndex is the frame's extended-info record, -1 for none.
+    void ShowImage(HTREEITEM item, int index, bool expand);
+    void ShowPicture(HTREEITEM item, int index, bool expand);
+    void ShowFrame(HTREEITEM item, int index, bool expand, int extIndex);
+    void ShowGroup(HTREEITEM item, int index, bool expand);
+
 protected:
     void DoDataExchange(CDataExchange *dx) override;
     BOOL OnCmdMsg(UINT id, int code) override;
+
+private:
+    // The tree's skeleton anew for `kind`.
+    void BuildSkeleton(int kind);
+    // Writes "Rect" and the four values of `rect` into a rect node.
+    void ShowRect(HTREEITEM rectNode, const RECT &rect);
+
+    // The kind whose skeleton the tree holds; 0 while it is empty.
+    int m_nTreeKind = 0;
 };
