@@ -16,40 +16,35 @@ void __cdecl FillGroupBackground(HWND, RGBQUAD **buffer, BITMAPINFO *info) {
 
 bool CArtViewerDlg::Render(long &w, long &h) {
     end_drawGroupAll();
+    free_pixels(g_pPixels);
+    g_pPixels = nullptr;
 
     // An object that is not there (no set loaded, an index past its table)
     // gets an empty rectangle: nothing of it is read or drawn. So does one
     // whose size or anchor does not fit the drawing calls' numbers.
-    RECT rect{};
-    object_draw_rect(g_pArt, g_nObjectKind, uint32_t(g_nObjectIndex), &rect);
-    long long wide = (long long)rect.right - rect.left;
-    long long high = (long long)rect.bottom - rect.top;
-    long long x = -((long long)GetScrollPos(SB_HORZ) + rect.left);
-    long long y = -((long long)GetScrollPos(SB_VERT) + rect.top);
-    auto fits = [](long long v) { return v > INT_MIN && v <= INT_MAX; };
-    if (!fits(wide) || !fits(high) || !fits(rect.left) || !fits(rect.top) || !fits(x) || !fits(y)) {
-        rect = RECT{};
-        wide = high = x = y = 0;
-    }
-    w = long(wide);
-    h = long(high);
-    g_bmi.bmiHeader.biWidth = w;
-    g_bmi.bmiHeader.biHeight = h;
-
-    free_pixels(g_pPixels);
-    g_pPixels = nullptr;
     bool shown = false;
     if (g_nObjectKind != OBJ_GROUP) {
         // Null for an empty or too large rectangle: then nothing is drawn.
-        g_pPixels = make_pixels(w, h);
-        if (g_pPixels)
-            draw_object(g_pArt, g_nObjectKind, uint32_t(g_nObjectIndex), g_pPixels, &g_bmi,
-                        -rect.left, -rect.top);
+        g_pPixels = render_object(g_pArt, g_nObjectKind, uint32_t(g_nObjectIndex), &g_bmi);
         shown = g_pPixels != nullptr;
-    } else if (mem_group *group = object_group(g_pArt, uint32_t(g_nObjectIndex))) {
-        group->start_draw(m_hWnd, int(x), int(y), &FillGroupBackground, nullptr);
-        shown = true;
+    } else {
+        RECT rect;
+        bool fits = drawable_rect(g_pArt, OBJ_GROUP, uint32_t(g_nObjectIndex), &rect);
+        long long x = -((long long)GetScrollPos(SB_HORZ) + rect.left);
+        long long y = -((long long)GetScrollPos(SB_VERT) + rect.top);
+        if (!fits || x <= INT_MIN || x > INT_MAX || y <= INT_MIN || y > INT_MAX) {
+            rect = RECT{};
+            x = y = 0;
+        }
+        g_bmi.bmiHeader.biWidth = rect.right - rect.left;
+        g_bmi.bmiHeader.biHeight = rect.bottom - rect.top;
+        if (mem_group *group = object_group(g_pArt, uint32_t(g_nObjectIndex))) {
+            group->start_draw(m_hWnd, int(x), int(y), &FillGroupBackground, nullptr);
+            shown = true;
+        }
     }
+    w = g_bmi.bmiHeader.biWidth;
+    h = g_bmi.bmiHeader.biHeight;
     g_bRenderNeeded = FALSE;
     return shown;
 }

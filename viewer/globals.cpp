@@ -4,6 +4,7 @@ art_handle *g_pArt = nullptr;
 CSelectDlg *g_pSelectDlg = nullptr;
 int32_t g_nObjectKind = 0;
 int32_t g_nObjectIndex = 0;
+int32_t g_nShownKind = 0;
 BYTE g_bObjectShown = FALSE;
 BYTE g_bRenderNeeded = FALSE;
 RGBQUAD *g_pPixels = nullptr;

@@ -14,6 +14,7 @@ extern art_handle *g_pArt;        // the art set; an empty handle from window cr
 extern CSelectDlg *g_pSelectDlg;  // the selection dialog, hidden until a Select command
 extern int32_t g_nObjectKind;     // OBJ_IMAGE .. OBJ_GROUP; 0 until the first load
 extern int32_t g_nObjectIndex;    // index of the object in the table of its kind
+extern int32_t g_nShownKind;      // the kind g_nObjectIndex was applied with
 extern BYTE g_bObjectShown;       // an object has been applied; WM_PAINT draws it
 extern BYTE g_bRenderNeeded;      // the next WM_PAINT renders the object afresh
 extern RGBQUAD *g_pPixels;        // the rendered image, picture or frame, bottom-up

@@ -57,6 +57,7 @@ void CSelectDlg::ApplyIndex() {
         object_draw_rect(g_pArt, g_nObjectKind, index, &rect)) {
         g_bObjectShown = TRUE;
         g_nObjectIndex = int32_t(index);
+        g_nShownKind = g_nObjectKind;
         g_bRenderNeeded = TRUE;
         HWND main = GetOwner();
         ::RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);

@@ -36,6 +36,17 @@ bool object_draw_rect(art_handle *art, int kind, uint32_t index, RECT *rect) {
     return false;
 }
 
+bool drawable_rect(art_handle *art, int kind, uint32_t index, RECT *rect) {
+    RECT r;
+    *rect = RECT{};
+    if (!object_draw_rect(art, kind, index, &r)) return false;
+    const long long wide = (long long)r.right - r.left, high = (long long)r.bottom - r.top;
+    auto fits = [](long long v) { return v > INT_MIN && v <= INT_MAX; };
+    if (!fits(wide) || !fits(high) || !fits(r.left) || !fits(r.top)) return false;
+    *rect = r;
+    return true;
+}
+
 bool draw_object(art_handle *art, int kind, uint32_t index, RGBQUAD *pixels, BITMAPINFO *info,
                  int x, int y) {
     if (index >= object_count(art, kind)) return false;
@@ -70,6 +81,65 @@ RGBQUAD *make_pixels(long width, long height) {
 
 void free_pixels(RGBQUAD *pixels) {
     ::operator delete(pixels);
+}
+
+RGBQUAD *render_object(art_handle *art, int kind, uint32_t index, BITMAPINFO *info) {
+    RECT r;
+    drawable_rect(art, kind, index, &r);
+    info->bmiHeader.biWidth = r.right - r.left;
+    info->bmiHeader.biHeight = r.bottom - r.top;
+    RGBQUAD *pixels = make_pixels(info->bmiHeader.biWidth, info->bmiHeader.biHeight);
+    if (!pixels) return nullptr;
+    if (kind == OBJ_GROUP) {
+        mem_group &group = art->groups[index];
+        if (group.frames && group.frameCount) group.frames[0].draw(pixels, info, -r.left, -r.top);
+    } else {
+        draw_object(art, kind, index, pixels, info, -r.left, -r.top);
+    }
+    return pixels;
+}
+
+mem_image *saved_image(art_handle *art, int kind, uint32_t index) {
+    if (index >= object_count(art, kind)) return nullptr;
+    if (kind == OBJ_IMAGE) return &art->images[index];
+    if (kind == OBJ_PICTURE) return art->pics[index].image;
+    return nullptr;
+}
+
+bool image_block_size(const mem_image &image, uint32_t *size) {
+    const long long height = image.height < 0 ? -(long long)image.height : image.height;
+    const long long width = image.width, rowBytes = image.rowBytes;
+    long long row;
+    if (image.type == 4 || image.type == 5)
+        row = width > 0 ? 4 * (((width - 1) >> 5) + 1) : 0;
+    else
+        row = rowBytes > 0 ? rowBytes : 0;
+    if (row > 0 && height > UINT32_MAX / row) return false;
+    *size = uint32_t(row * height);
+    return true;
+}
+
+bool indexed_file_header(const mem_image &image, BITMAPINFO *info, const RGBQUAD **table) {
+    static const RGBQUAD kMaskColors[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
+    uint32_t size;
+    if (!image_block_size(image, &size)) return false;
+    BITMAPINFOHEADER &h = info->bmiHeader;
+    const long long height = image.height;
+    h.biWidth = image.width;
+    h.biHeight = LONG(height < 0 ? height : -height);
+    h.biSizeImage = size;
+    if (image.type == 4 || image.type == 5) {
+        h.biBitCount = 1;
+        h.biClrUsed = 2;
+        h.biClrImportant = 2;
+        *table = kMaskColors;
+    } else {
+        const mem_palette *palette = image.palette;
+        h.biBitCount = 8;
+        h.biClrUsed = palette->colorCount;
+        *table = palette->colors;
+    }
+    return true;
 }
 
 bool parse_index(const char *text, uint32_t *index) {

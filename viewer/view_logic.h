@@ -28,6 +28,12 @@ uint32_t object_count(const art_handle *art, int kind);
 // untouched, when there is no such object.
 bool object_draw_rect(art_handle *art, int kind, uint32_t index, RECT *rect);
 
+// The draw rectangle of object `index` of `kind` when it can be drawn:
+// its width and height and the anchor (-left, -top) that puts its top-left
+// corner on pixel 0,0 fit the drawing calls' numbers. Otherwise (no such
+// object, or a rectangle out of those bounds) the empty rectangle and false.
+bool drawable_rect(art_handle *art, int kind, uint32_t index, RECT *rect);
+
 // Draws image, picture or frame `index` into the surface at (x, y); false
 // when there is no such object or it is a group.
 bool draw_object(art_handle *art, int kind, uint32_t index, RGBQUAD *pixels, BITMAPINFO *info,
@@ -41,6 +47,34 @@ mem_group *object_group(art_handle *art, uint32_t index);
 // range, or when memory is out. Release with free_pixels.
 RGBQUAD *make_pixels(long width, long height);
 void free_pixels(RGBQUAD *pixels);
+
+// The object as the display shows it: a fresh buffer of its draw
+// rectangle's size, all BACKGROUND_ORANGE, with the object drawn so that the
+// rectangle's top-left corner lands on pixel 0,0. A group is drawn as its
+// first frame in the group's rectangle. Sets biWidth and biHeight of `info`
+// (positive: bottom-up rows) to the rectangle's size, 0 and 0 for an object
+// that is not there. Null when there is nothing to draw into (no such object,
+// a rectangle without area or too large). Release with free_pixels.
+RGBQUAD *render_object(art_handle *art, int kind, uint32_t index, BITMAPINFO *info);
+
+// The image whose own pixels an indexed save writes: image `index`, or the
+// image of picture `index`; null for the other kinds, an index past its
+// table or a picture without an image.
+mem_image *saved_image(art_handle *art, int kind, uint32_t index);
+
+// The byte size of an image's pixel block: |height| x rowBytes for an 8-bit
+// image, |height| x 4 x ceil(width / 32) for a 1-bit one (types 4 and 5).
+// False when it does not fit 32 bits.
+bool image_block_size(const mem_image &image, uint32_t *size);
+
+// Prepares `info` for writing the image's own pixel block with
+// DIBitsToFile8: biWidth the image's width, biHeight minus its height (rows
+// top row first, as stored), biSizeImage the block's size; an 8-bit image
+// gets biBitCount 8, biClrUsed its palette's colour count and that palette
+// as `table`; a 1-bit one biBitCount 1, biClrUsed and biClrImportant 2 and
+// white, then black. Other fields stay. False (info untouched) when the
+// block's size does not fit 32 bits.
+bool indexed_file_header(const mem_image &image, BITMAPINFO *info, const RGBQUAD **table);
 
 // Reads an index as the "%u" scan conversion does: white space skipped, an
 // optional sign (a minus wraps the number around 2^32), then decimal digits;

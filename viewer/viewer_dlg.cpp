@@ -90,6 +90,9 @@ BOOL CArtViewerDlg::OnCmdMsg(UINT id, int code) {
         case ID_FILE_LOADART:
             OnFileLoadart();
             return TRUE;
+        case ID_FILE_SAVEOBJECT:
+            OnFileSaveobject();
+            return TRUE;
         case ID_FILE_EXIT:
             OnFileExit();
             return TRUE;

@@ -5,6 +5,7 @@
 // viewer_dlg.cpp: creation, menus, Load Art, About, tear-down.
 // display.cpp: painting, sizing, scrolling, the group background.
 // select_commands.cpp: the Select menu.
+// save_object.cpp: Save Object.
 #pragma once
 
 #include "framework/dialog.h"
@@ -30,6 +31,7 @@ protected:
     void OnDestroy() override;
 
     void OnFileLoadart();
+    void OnFileSaveobject();
     void OnFileExit();
     void OnHelpInfo();
     void OnSelectKind(int kind);

@@ -1,6 +1,6 @@
 // The viewer's window-free logic: lookups that must never read a closed set or
-// past a table, the display buffer, index texts, scroll steps and the group
-// background.
+// past a table, the display buffer and what is saved, index texts, scroll
+// steps and the group background.
 #include "view_logic.h"
 
 #include "artset_writer.h"
@@ -276,6 +276,152 @@ TEST(ViewLogic, PaintsTheBackgroundOverTheWholeSurfaceOnly) {
     EXPECT_EQ(one.rgbRed, 0xCC) << "a surface without pixels";
     empty.bmiHeader.biWidth = 1;
     fill_background(nullptr, &empty, 0); // no buffer: nothing happens
+}
+
+// small_set with a third picture that no frame uses (it has no image) and a
+// second group without frames.
+artgen::art_set odd_set() {
+    artgen::art_set set = small_set();
+    set.picCountField = 3;
+    set.groups.push_back(artgen::group{});
+    return set;
+}
+
+bool same_pixels(const RGBQUAD *a, const std::vector<RGBQUAD> &b) {
+    return std::memcmp(a, b.data(), b.size() * sizeof(RGBQUAD)) == 0;
+}
+
+TEST(ViewLogic, RendersObjectsAsShownAndAGroupAsItsFirstFrame) {
+    loaded_set s(odd_set());
+    ASSERT_EQ(s.result, ART_OK);
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+
+    // Images, pictures and frames: their draw rectangle, on orange, the
+    // corner on pixel 0,0. Group 0's rectangle (-2, 0, 3, 4) holds its first
+    // frame (image 0 at the anchor) two pixels in.
+    const struct {
+        int kind;
+        uint32_t index;
+        int frameOfGroup; // -1: the object itself
+        long w, h;
+    } cases[] = {{OBJ_IMAGE, 1, -1, 5, 4},
+                 {OBJ_PICTURE, 1, -1, 5, 4},
+                 {OBJ_FRAME, 0, -1, 3, 2},
+                 {OBJ_GROUP, 0, 0, 5, 4}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE("kind " + std::to_string(c.kind) + ", object " + std::to_string(c.index));
+        RGBQUAD *pixels = render_object(s.art, c.kind, c.index, &bi);
+        ASSERT_NE(pixels, nullptr);
+        EXPECT_EQ(bi.bmiHeader.biWidth, c.w);
+        EXPECT_EQ(bi.bmiHeader.biHeight, c.h) << "bottom-up rows";
+        RECT r;
+        ASSERT_TRUE(object_draw_rect(s.art, c.kind, c.index, &r));
+        RGBQUAD *want = make_pixels(c.w, c.h);
+        if (c.frameOfGroup < 0)
+            draw_object(s.art, c.kind, c.index, want, &bi, -r.left, -r.top);
+        else
+            draw_object(s.art, OBJ_FRAME, uint32_t(c.frameOfGroup), want, &bi, -r.left, -r.top);
+        EXPECT_TRUE(same_pixels(pixels, std::vector<RGBQUAD>(want, want + c.w * c.h)));
+        free_pixels(want);
+        if (c.kind == OBJ_GROUP) {
+            // The top row is the buffer's last: image 0's row 0 (0, 1, 1).
+            EXPECT_EQ(pixels[15 + 2].rgbRed, 0xFF) << "index 0 stays orange";
+            EXPECT_EQ(pixels[15 + 3].rgbRed, 10) << "image 0's pixel (1, 0)";
+            EXPECT_EQ(pixels[15 + 0].rgbRed, 0xFF) << "left of the first frame";
+        }
+        free_pixels(pixels);
+    }
+
+    // Nothing to draw: a group without frames, a picture without an image,
+    // objects past their tables, a closed set.
+    const struct {
+        int kind;
+        uint32_t index;
+    } nothing[] = {{OBJ_GROUP, 1}, {OBJ_PICTURE, 2}, {OBJ_IMAGE, 2}, {OBJ_GROUP, 2}, {0, 0}};
+    for (const auto &c : nothing) {
+        bi.bmiHeader.biWidth = bi.bmiHeader.biHeight = 77;
+        EXPECT_EQ(render_object(s.art, c.kind, c.index, &bi), nullptr)
+            << "kind " << c.kind << ", object " << c.index;
+        EXPECT_EQ(bi.bmiHeader.biWidth * bi.bmiHeader.biHeight, 0)
+            << "kind " << c.kind << ", object " << c.index;
+    }
+    CloseArt(s.art);
+    EXPECT_EQ(render_object(s.art, OBJ_IMAGE, 0, &bi), nullptr) << "a closed set";
+}
+
+TEST(ViewLogic, SavesTheOwnPixelsOfImagesAndOfPicturesWithAnImageOnly) {
+    loaded_set s(odd_set());
+    ASSERT_EQ(s.result, ART_OK);
+    art_handle *art = s.art;
+    EXPECT_EQ(saved_image(art, OBJ_IMAGE, 1), &art->images[1]);
+    EXPECT_EQ(saved_image(art, OBJ_PICTURE, 1), &art->images[1]);
+    EXPECT_EQ(saved_image(art, OBJ_PICTURE, 2), nullptr) << "a picture without an image";
+    EXPECT_EQ(saved_image(art, OBJ_IMAGE, 2), nullptr) << "past the images";
+    EXPECT_EQ(saved_image(art, OBJ_FRAME, 0), nullptr);
+    EXPECT_EQ(saved_image(art, OBJ_GROUP, 0), nullptr);
+    CloseArt(art);
+    EXPECT_EQ(saved_image(art, OBJ_IMAGE, 0), nullptr) << "a closed set";
+}
+
+TEST(ViewLogic, PreparesIndexedFilesFromTheImagesOwnBlock) {
+    RGBQUAD colours[3] = {{1, 2, 3, 0}, {4, 5, 6, 0}, {7, 8, 9, 0}};
+    mem_palette palette{3, colours};
+    const RGBQUAD white{255, 255, 255, 0}, black{0, 0, 0, 0};
+    const struct {
+        int32_t rowBytes, height, width;
+        int16_t type;
+        uint32_t size; // the block's bytes
+    } cases[] = {
+        {4, 2, 3, 0, 8},   {3, -3, 3, 0, 9},
+        {7, 5, 7, 1, 35},  {5, 0, 5, 0, 0},
+        {0, 2, 33, 4, 16}, {0, 2, 32, 4, 8},
+        {0, 3, 1, 5, 12},  {0, -2, 65, 4, 24},
+        {0, 2, 0, 4, 0},   {1 << 20, 4095, 1 << 20, 0, 0xFFF00000u},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height) + ", type " +
+                     std::to_string(c.type));
+        mem_image image{c.rowBytes, nullptr, c.height, c.width, c.type, &palette};
+        BITMAPINFO bi;
+        std::memset(&bi, 0xCC, sizeof bi);
+        const RGBQUAD *table = nullptr;
+        ASSERT_TRUE(indexed_file_header(image, &bi, &table));
+        const BITMAPINFOHEADER h = bi.bmiHeader;
+        const bool mask = c.type == 4 || c.type == 5;
+        EXPECT_EQ(h.biWidth, c.width);
+        EXPECT_EQ(h.biHeight, c.height < 0 ? c.height : -c.height) << "rows top row first";
+        EXPECT_EQ(h.biSizeImage, c.size);
+        EXPECT_EQ(h.biBitCount, mask ? 1 : 8);
+        EXPECT_EQ(h.biClrUsed, mask ? 2u : 3u);
+        EXPECT_EQ(h.biClrImportant, mask ? 2u : 0xCCCCCCCCu) << "kept for 8-bit";
+        if (mask) {
+            ASSERT_NE(table, nullptr);
+            EXPECT_EQ(std::memcmp(&table[0], &white, 4), 0) << "white first";
+            EXPECT_EQ(std::memcmp(&table[1], &black, 4), 0) << "then black";
+        } else {
+            EXPECT_EQ(table, colours) << "the image's palette";
+        }
+        EXPECT_EQ(h.biSize, 0xCCCCCCCCu);
+        EXPECT_EQ(h.biPlanes, 0xCCCC);
+        EXPECT_EQ(h.biCompression, 0xCCCCCCCCu);
+        EXPECT_EQ(h.biXPelsPerMeter, int32_t(0xCCCCCCCC));
+        EXPECT_EQ(h.biYPelsPerMeter, int32_t(0xCCCCCCCC));
+    }
+
+    // A block that a 32-bit size cannot count: the header stays as it was.
+    mem_image huge{1 << 20, nullptr, 4096, 1 << 20, 0, &palette};
+    BITMAPINFO bi;
+    std::memset(&bi, 0xCC, sizeof bi);
+    const RGBQUAD *table = nullptr;
+    EXPECT_FALSE(indexed_file_header(huge, &bi, &table));
+    EXPECT_EQ(bi.bmiHeader.biSizeImage, 0xCCCCCCCCu);
+    EXPECT_EQ(bi.bmiHeader.biHeight, int32_t(0xCCCCCCCC));
+    uint32_t size = 5;
+    EXPECT_FALSE(image_block_size(huge, &size));
+    EXPECT_EQ(size, 5u);
 }
 
 } // namespace
