@@ -295,6 +295,13 @@ bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
     return wait_hidden(dialog);
 }
 
+HWND selection_dialog(const viewer &v) {
+    HWND dialog = nullptr;
+    while ((dialog = FindWindowExA(nullptr, dialog, "#32770", nullptr)))
+        if (GetWindow(dialog, GW_OWNER) == v.main() && GetDlgItem(dialog, IDC_TREE)) return dialog;
+    return nullptr;
+}
+
 HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
     v.command(command);
     HWND dialog = find_dialog(v.pid(), caption);
@@ -303,7 +310,59 @@ HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
     GetWindowRect(v.main(), &main);
     SetWindowPos(dialog, nullptr, main.right + 8, main.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // The dialog shows before the command is done (it then fills the tree
+    // and applies): a message sent now is answered once it is.
+    DWORD_PTR ignored;
+    SendMessageTimeoutA(v.main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kStepMs, &ignored);
     return dialog;
+}
+
+void type(HWND edit, const std::string &text) {
+    for (char c : text) SendMessageA(edit, WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
+}
+
+void click_spin(HWND spin, bool up) {
+    RECT r;
+    GetClientRect(spin, &r);
+    LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
+    PostMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    PostMessageA(spin, WM_LBUTTONUP, 0, at);
+}
+
+HWND focus_of(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) ? info.hwndFocus
+                                                                            : nullptr;
+}
+
+save_dialog save_object(const viewer &v, const std::string &path, int filter) {
+    save_dialog result;
+    v.command(ID_FILE_SAVEOBJECT);
+    HWND dialog = find_dialog(v.pid(), "Save Object");
+    if (!dialog) return result;
+    HWND types = GetDlgItem(dialog, 0x470); // the file-type list
+    int count = int(SendMessageA(types, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+        // The list holds wide texts; an ANSI read of another process's list
+        // would get them unconverted.
+        wchar_t wide[256] = L"";
+        char text[512] = "";
+        if (SendMessageW(types, CB_GETLBTEXTLEN, WPARAM(i), 0) < 256)
+            SendMessageW(types, CB_GETLBTEXT, WPARAM(i), LPARAM(wide));
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+        result.filters.push_back(text);
+    }
+    result.shownFilter = int(SendMessageA(types, CB_GETCURSEL, 0, 0)) + 1;
+    if (filter > 0) {
+        // As a person's choice in the list: the selection, then its notices.
+        SendMessageA(types, CB_SETCURSEL, WPARAM(filter - 1), 0);
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELCHANGE), LPARAM(types));
+        SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(0x470, CBN_SELENDOK), LPARAM(types));
+    }
+    choose_file(dialog, path);
+    result.came = wait_hidden(dialog);
+    return result;
 }
 
 message next_message(const viewer &v, int ms) {
@@ -363,7 +422,7 @@ std::vector<tree_item> tree_items(HANDLE process, HWND tree) {
         ReadProcessMemory(process, remote, &tv, sizeof tv, nullptr);
         ReadProcessMemory(process, remoteText, text, textSize, nullptr);
         text[textSize - 1] = '\0';
-        items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0});
+        items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0, h});
     };
     std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM h, int depth) {
         for (; h; h = HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(h)))) {

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <stdint.h>
 
 #include <functional>
@@ -83,9 +85,12 @@ bool menu_grayed(const viewer &v, UINT id);
 // false when a dialog did not come.
 bool load_art(const viewer &v, const std::string &bmp, const std::string &prt);
 
-// Chooses a Select command and waits for the selection dialog with its
-// caption. The dialog opens over the main window; it is moved beside it, as
-// a person would, so the main window can be seen.
+// The selection dialog, shown or hidden: the dialog the main window owns.
+HWND selection_dialog(const viewer &v);
+
+// Chooses a Select command and waits until it is done, its dialog showing
+// with its caption. The dialog opens over the main window; it is moved beside
+// it, as a person would, so the main window can be seen.
 HWND select_kind(const viewer &v, UINT command, const std::string &caption);
 
 // The message box the viewer shows next: its caption and text, and the box
@@ -103,6 +108,24 @@ bool answer(const message &m, int id);
 bool load_ok(const viewer &v, const std::string &bmp, const std::string &prt,
              std::string *why = nullptr);
 
+// Types `text` into an edit control as keys would, one WM_CHAR a character;
+// each is handled (and whatever it sets off is done) when this returns.
+void type(HWND edit, const std::string &text);
+// Clicks the up or the down arrow of an up-down control (posted, as a click is).
+void click_spin(HWND spin, bool up);
+// The window of the process's thread that has the keyboard focus.
+HWND focus_of(HWND anyWindowOfTheThread);
+
+// File, Save Object: in the save dialog, chooses filter `filter` (1-based;
+// 0 leaves the one shown) and saves under `path` (empty: Cancel). Tells
+// what the dialog offered.
+struct save_dialog {
+    bool came = false;                // the dialog came and went
+    std::vector<std::string> filters; // the entries of its file-type list
+    int shownFilter = 0;              // the entry selected when it opened, 1-based
+};
+save_dialog save_object(const viewer &v, const std::string &path, int filter);
+
 // ----- the selection dialog's tree, read from outside the viewer -----
 
 // One item of a tree control: its depth (0 for root items), its text and
@@ -111,6 +134,7 @@ struct tree_item {
     int depth = 0;
     std::string text;
     bool expanded = false;
+    HTREEITEM handle = nullptr; // valid in the owning process
 };
 // All items of a tree control, in display order (parents before their
 // children). The texts live in the memory of the process that owns the tree

@@ -2,9 +2,7 @@
 // and About box, loading with its questions and messages, the display of an
 // image against the library's own drawing of it, scrolling, a group playing,
 // sets that must show nothing, and every way out.
-#include "art_handle.h"
-#include "artset_writer.h"
-#include "driver.h"
+#include "e2e_support.h"
 #include "resource.h"
 
 #include <commctrl.h>
@@ -15,38 +13,8 @@
 
 namespace {
 
+using namespace e2e;
 using drive::picture;
-
-std::string g_viewerExe; // next to this program
-std::string g_sampleDir; // Windows form
-std::string g_scratch;   // a folder for generated sets
-
-std::string sample(const char *name) {
-    return g_sampleDir + "\\" + name;
-}
-
-struct set_files {
-    std::string bmp, prt;
-};
-
-set_files sample_set() {
-    return {sample("zev_art.bmp"), sample("zev_art.prt")};
-}
-
-set_files save_set(const artgen::art_set &set, const std::string &stem) {
-    set_files f{g_scratch + "\\" + stem + ".bmp", g_scratch + "\\" + stem + ".prt"};
-    artgen::save_file(f.bmp, artgen::write_bmp(set));
-    artgen::save_file(f.prt, artgen::write_prt(set));
-    return f;
-}
-
-// One palette: index 0 transparent, then 255 distinct colours.
-artgen::palette test_palette() {
-    artgen::palette p;
-    p.add(255, 0, 255);
-    for (int i = 1; i < 256; ++i) p.add(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
-    return p;
-}
 
 // Image 0: 600 x 400, a different colour in every 8 x 8 block and transparent
 // stripes; image 1 the same pattern in 400 x 300; image 2: 20 x 20 of one
@@ -83,127 +51,6 @@ set_files huge_frame_set() {
     g.frames.push_back(f);
     set.groups.push_back(g);
     return save_set(set, "huge");
-}
-
-// A set without images, pictures, frames or groups.
-set_files empty_set() {
-    artgen::art_set set;
-    set.palettes.push_back(test_palette());
-    return save_set(set, "empty");
-}
-
-// A set loaded into this program through zevart.dll, as the viewer loads it.
-class loaded_set {
-public:
-    explicit loaded_set(const set_files &files) {
-        art = new (operator new(sizeof(art_handle))) art_handle();
-        ok = LoadArtFromFile(files.bmp.c_str(), files.prt.c_str(), art) == ART_OK;
-    }
-    ~loaded_set() {
-        art->~art_handle();
-        operator delete(art);
-    }
-    loaded_set(const loaded_set &) = delete;
-    loaded_set &operator=(const loaded_set &) = delete;
-
-    art_handle *art;
-    bool ok;
-};
-
-enum { IMAGE = 1, FRAME = 3, GROUP = 4 };
-
-RECT rect_of(art_handle *art, int kind, unsigned index) {
-    RECT r{0, 0, 0, 0};
-    if (kind == IMAGE) art->images[index].getDrawRect(&r);
-    if (kind == FRAME) art->frames[index].getDrawRect(&r);
-    if (kind == GROUP) art->groups[index].getDrawRect(&r);
-    return r;
-}
-
-// Pixels as 0x00RRGGBB, top row first.
-struct reference {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[size_t(y) * width + x]; }
-};
-
-const RGBQUAD kOrange{0x00, 0x7F, 0xFF, 0};
-
-// The library's drawing of an image or frame into a surface of w x h pixels
-// filled with `fill`, anchored at (x, y).
-reference library_drawing(art_handle *art, int kind, unsigned index, int w, int h, int x, int y,
-                          RGBQUAD fill) {
-    reference ref;
-    ref.width = w;
-    ref.height = h;
-    std::vector<RGBQUAD> buffer(size_t(w) * h, fill);
-    BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = w;
-    bi.bmiHeader.biHeight = -h;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
-    if (kind == IMAGE) art->images[index].draw(buffer.data(), &bi, x, y);
-    if (kind == FRAME) art->frames[index].draw(buffer.data(), &bi, x, y);
-    for (const RGBQUAD &q : buffer)
-        ref.pixels.push_back(uint32_t(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue);
-    return ref;
-}
-
-// An image as the viewer renders it: its draw rectangle on orange.
-reference rendered_image(const set_files &files, unsigned index) {
-    loaded_set set(files);
-    if (!set.ok) return reference();
-    RECT r = rect_of(set.art, IMAGE, index);
-    return library_drawing(set.art, IMAGE, index, r.right - r.left, r.bottom - r.top, -r.left,
-                           -r.top, kOrange);
-}
-
-uint32_t button_face() {
-    return drive::rgb_of(GetSysColor(COLOR_BTNFACE));
-}
-
-char hex[16];
-const char *hex6(uint32_t v) {
-    snprintf(hex, sizeof hex, "%06X", unsigned(v));
-    return hex;
-}
-
-// The client area shows `ref` with its top-left corner moved to (-hpos,
-// -vpos) and the window's own background beyond it.
-std::function<bool(const picture &, std::string &)> shows(const reference &ref, int hpos,
-                                                          int vpos) {
-    return [&ref, hpos, vpos](const picture &p, std::string &why) {
-        const uint32_t background = button_face();
-        for (int y = 0; y < p.height; ++y)
-            for (int x = 0; x < p.width; ++x) {
-                int rx = x + hpos, ry = y + vpos;
-                bool inside = rx < ref.width && ry < ref.height;
-                uint32_t want = inside ? ref.at(rx, ry) : background;
-                if (p.at(x, y) != want) {
-                    why = "client pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                          ") is " + hex6(p.at(x, y));
-                    why += std::string(" but should be ") + hex6(want) +
-                           (inside ? " (the object's pixel (" + std::to_string(rx) + ", " +
-                                         std::to_string(ry) + "))"
-                                   : " (background)");
-                    return false;
-                }
-            }
-        return true;
-    };
-}
-
-// Nothing but the window's own background.
-bool bare(const picture &p, std::string &why) {
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            if (p.at(x, y) != button_face()) {
-                why = "client pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
-                      hex6(p.at(x, y)) + ", not the background";
-                return false;
-            }
-    return true;
 }
 
 // The driver's own reading of a tree, on a tree of this process.
@@ -243,21 +90,6 @@ TEST(Driver, ReadsTreeItemsThroughTheOwningProcess) {
     }
     DestroyWindow(tree);
 }
-
-class Viewer : public ::testing::Test {
-protected:
-    void SetUp() override {
-        v = std::make_unique<drive::viewer>(g_viewerExe, g_sampleDir);
-        ASSERT_TRUE(v->started()) << "the main window did not come";
-    }
-    // Loads a set through the dialogs, answering Yes to the unload question,
-    // and confirms the success message.
-    void load(const set_files &files) {
-        std::string why;
-        ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
-    }
-    std::unique_ptr<drive::viewer> v;
-};
 
 TEST_F(Viewer, StartsWithItsMenusAndShowsTheAboutBoxBothWays) {
     HWND main = v->main();
@@ -353,9 +185,7 @@ TEST_F(Viewer, LoadsTheSampleAndShowsImageZeroAsTheLibraryDrawsIt) {
     // The selection dialog stays hidden, its tree empty, until a Select command.
     HWND select = drive::find_dialog(v->pid(), "", 300);
     EXPECT_FALSE(select) << "the selection dialog is visible";
-    HWND hidden = FindWindowExA(nullptr, nullptr, "#32770", "");
-    while (hidden && GetWindow(hidden, GW_OWNER) != v->main())
-        hidden = FindWindowExA(nullptr, hidden, "#32770", "");
+    HWND hidden = drive::selection_dialog(*v);
     ASSERT_TRUE(hidden) << "the hidden selection dialog, owned by the main window";
     EXPECT_TRUE(drive::tree_items(v->process(), GetDlgItem(hidden, IDC_TREE)).empty());
     EXPECT_FALSE(IsWindowVisible(hidden));
@@ -641,28 +471,3 @@ TEST_P(ViewerExit, EndsTheProgramWhileAGroupPlays) {
 INSTANTIATE_TEST_SUITE_P(Ways, ViewerExit, ::testing::Values("Exit", "Enter", "Escape", "Close"));
 
 } // namespace
-
-int main(int argc, char **argv) {
-    ::testing::InitGoogleTest(&argc, argv);
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string dir = exe;
-    dir.erase(dir.find_last_of('\\') + 1);
-    g_viewerExe = dir + "zevart_viewer.exe";
-    g_sampleDir = drive::wine_path(ZEVART_SAMPLE_DIR);
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    g_scratch = std::string(temp) + "zevart-e2e-" + std::to_string(GetCurrentProcessId());
-    CreateDirectoryA(g_scratch.c_str(), nullptr);
-    int result = RUN_ALL_TESTS();
-    // The generated sets go with their folder.
-    WIN32_FIND_DATAA fd;
-    HANDLE find = FindFirstFileA((g_scratch + "\\*").c_str(), &fd);
-    if (find != INVALID_HANDLE_VALUE) {
-        do DeleteFileA((g_scratch + "\\" + fd.cFileName).c_str());
-        while (FindNextFileA(find, &fd));
-        FindClose(find);
-    }
-    RemoveDirectoryA(g_scratch.c_str());
-    return result;
-}

@@ -1,0 +1,241 @@
+// File, Save Object driven from outside: the save dialog's filter lists, each
+// depth of an image, a picture, a shadow mask, a frame and a group compared
+// byte for byte with what the library's writers make of the same object drawn
+// the same way, the name kept as typed, and the saves that must fail loudly.
+#include "e2e_support.h"
+#include "resource.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using namespace e2e;
+
+const std::vector<std::string> kThreeDepths = {
+    "Bitmap File 32-bit (*.bmp)", "Bitmap File 24-bit (*.bmp)", "Bitmap File 16-bit (*.bmp)"};
+const std::vector<std::string> kFourDepths = {
+    "Bitmap File 32-bit (*.bmp)", "Bitmap File 24-bit (*.bmp)", "Bitmap File 16-bit (*.bmp)",
+    "Bitmap File 8-bit (*.bmp)"};
+
+bool is_mask(const mem_image &image) {
+    return image.type == 4 || image.type == 5;
+}
+
+uint32_t block_bytes(const mem_image &image) {
+    const int32_t h = image.height < 0 ? -image.height : image.height;
+    const int32_t w = image.width;
+    return uint32_t(h) * uint32_t(is_mask(image) ? 4 * ((w + 31) / 32) : image.rowBytes);
+}
+
+// The file Save Object is to write for object `index` of `kind` with filter
+// `filter`: the library's writers given the object drawn as the viewer draws
+// it (a group: its first frame in the group's rectangle), or the image's own
+// block and palette.
+std::vector<uint8_t> expected_file(art_handle *art, int kind, unsigned index, int filter) {
+    BITMAPINFO bi{};
+    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
+    bi.bmiHeader.biPlanes = 1;
+    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader.biCompression = BI_RGB;
+    const mem_image *image = kind == IMAGE     ? &art->images[index]
+                             : kind == PICTURE ? art->pics[index].image
+                                               : nullptr;
+    if (image) bi.bmiHeader.biSizeImage = block_bytes(*image);
+    const std::string file = g_scratch + "\\expected.bmp";
+    DeleteFileA(file.c_str());
+    if (filter <= 3) {
+        RECT r = rect_of(art, kind, index);
+        const int w = r.right - r.left, h = r.bottom - r.top;
+        std::vector<RGBQUAD> pixels(size_t(w) * h, kOrange);
+        bi.bmiHeader.biWidth = w;
+        bi.bmiHeader.biHeight = h;
+        if (kind == IMAGE) art->images[index].draw(pixels.data(), &bi, -r.left, -r.top);
+        if (kind == PICTURE) art->pics[index].draw(pixels.data(), &bi, -r.left, -r.top);
+        if (kind == FRAME) art->frames[index].draw(pixels.data(), &bi, -r.left, -r.top);
+        if (kind == GROUP) art->groups[index].frames[0].draw(pixels.data(), &bi, -r.left, -r.top);
+        const int32_t depths[] = {0, 24, 16};
+        EXPECT_TRUE(DIBitsToFile(file.c_str(), pixels.data(), &bi, depths[filter - 1]));
+    } else {
+        static const RGBQUAD kWhiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
+        const mem_palette *palette = image->palette;
+        const int32_t height = image->height;
+        bi.bmiHeader.biWidth = image->width;
+        bi.bmiHeader.biHeight = height < 0 ? height : -height;
+        bi.bmiHeader.biBitCount = is_mask(*image) ? 1 : 8;
+        bi.bmiHeader.biClrUsed = is_mask(*image) ? 2 : palette->colorCount;
+        if (is_mask(*image)) bi.bmiHeader.biClrImportant = 2;
+        EXPECT_TRUE(DIBitsToFile8(file.c_str(), image->pixels, &bi,
+                                  is_mask(*image) ? kWhiteBlack : palette->colors));
+    }
+    return artgen::load_file(file);
+}
+
+uint32_t u32(const std::vector<uint8_t> &b, size_t at) {
+    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
+}
+
+bool exists(const std::string &path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+class Saving : public Viewer {
+protected:
+    void open(const set_files &f) {
+        files = f;
+        ASSERT_NO_FATAL_FAILURE(load(files));
+        set = std::make_unique<loaded_set>(files);
+        ASSERT_TRUE(set->ok);
+    }
+    // Saves the object on display as NAME in the scratch folder with filter
+    // `filter` (0: the one the dialog shows); the file written, empty if none.
+    std::vector<uint8_t> save(const std::string &name, int filter,
+                              drive::save_dialog *seen = nullptr) {
+        const std::string path = g_scratch + "\\" + name;
+        DeleteFileA(path.c_str());
+        drive::save_dialog d = drive::save_object(*v, path, filter);
+        EXPECT_TRUE(d.came) << "the save dialog for " << name;
+        if (seen) *seen = d;
+        drive::wait_until([&] { return exists(path) || drive::find_message_box(v->pid(), 0); });
+        return exists(path) ? artgen::load_file(path) : std::vector<uint8_t>();
+    }
+    void select(UINT command, const char *caption, const char *index) {
+        dialog = drive::select_kind(*v, command, caption);
+        ASSERT_TRUE(dialog) << caption;
+        SendMessageA(GetDlgItem(dialog, IDC_INDEX), WM_SETTEXT, 0, LPARAM(index));
+    }
+    // The next message box says a save failed; it is answered.
+    void expect_save_error(const char *when) {
+        drive::message m = drive::next_message(*v);
+        EXPECT_EQ(m.text, "Error saving object.") << when;
+        EXPECT_EQ(m.caption, "Error") << when;
+        EXPECT_TRUE(drive::answer(m, IDOK)) << when;
+    }
+
+    set_files files;
+    std::unique_ptr<loaded_set> set;
+    HWND dialog = nullptr;
+};
+
+TEST_F(Saving, WritesAnImageInFourDepthsAndAPictureFromItsImage) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    art_handle *art = set->art;
+    drive::save_dialog seen;
+    // Image 0, on display since the load.
+    const char *const names[] = {"image-32.bmp", "image-24.bmp", "image-16.bmp", "image-8"};
+    for (int filter = 1; filter <= 4; ++filter) {
+        SCOPED_TRACE(names[filter - 1]);
+        std::vector<uint8_t> file = save(names[filter - 1], filter, &seen);
+        EXPECT_EQ(seen.filters, kFourDepths);
+        EXPECT_EQ(seen.shownFilter, filter == 1 ? 1 : filter - 1) << "the depth chosen last";
+        EXPECT_TRUE(file == expected_file(art, IMAGE, 0, filter)) << "differs from the library's";
+    }
+    EXPECT_FALSE(exists(g_scratch + "\\image-8.bmp")) << "no extension is added";
+
+    // The 8-bit file holds the stored block and the palette, colour 0 too.
+    std::vector<uint8_t> file = artgen::load_file(g_scratch + "\\image-8");
+    const mem_image &image = art->images[0];
+    const mem_palette &palette = *image.palette;
+    const uint32_t offset = 54 + 4 * palette.colorCount;
+    ASSERT_EQ(file.size(), offset + block_bytes(image));
+    EXPECT_EQ(u32(file, 10), offset);
+    EXPECT_EQ(std::memcmp(&file[54], palette.colors, 4 * palette.colorCount), 0);
+    const uint8_t *pixels = image.pixels;
+    EXPECT_EQ(std::memcmp(&file[offset], pixels, block_bytes(image)), 0);
+    EXPECT_EQ(int32_t(u32(file, 22)), -image.height) << "top row first";
+
+    // Picture 1 shows image 0 at an offset: its 8-bit file is the image's.
+    ASSERT_EQ(art->pics[1].image, &art->images[0]);
+    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_PICTURE, "Select Picture", "1"));
+    EXPECT_TRUE(save("picture-32.bmp", 1, &seen) == expected_file(art, PICTURE, 1, 1));
+    EXPECT_EQ(seen.filters, kFourDepths);
+    EXPECT_EQ(seen.shownFilter, 4);
+    EXPECT_TRUE(save("picture-8.bmp", 4) == file);
+}
+
+TEST_F(Saving, WritesAShadowMaskAsAOneBitFile) {
+    // Image 0: a 1-bit mask 33 wide and 2 high, rows of 8 bytes.
+    artgen::art_set masks;
+    masks.palettes.push_back(test_palette());
+    std::vector<uint8_t> bits(66);
+    for (size_t i = 0; i < bits.size(); ++i) bits[i] = i % 3 == 0 || i == 32;
+    masks.images.push_back(artgen::mask1(33, 2, bits));
+    ASSERT_NO_FATAL_FAILURE(open(save_set(masks, "masks")));
+
+    std::vector<uint8_t> file = save("mask-1.bmp", 4);
+    EXPECT_TRUE(file == expected_file(set->art, IMAGE, 0, 4)) << "differs from the library's";
+    ASSERT_EQ(file.size(), 54u + 8 + 16) << "16 pixel bytes";
+    EXPECT_EQ(u32(file, 2), 78u) << "file size";
+    EXPECT_EQ(u32(file, 10), 62u) << "pixel offset";
+    EXPECT_EQ(file[28], 1) << "bits per pixel";
+    EXPECT_EQ(int32_t(u32(file, 22)), -2) << "height";
+    EXPECT_EQ(u32(file, 46), 2u) << "colours used";
+    EXPECT_EQ(u32(file, 50), 2u) << "colours important";
+    EXPECT_EQ(u32(file, 54), 0x00FFFFFFu) << "white first";
+    EXPECT_EQ(u32(file, 58), 0u) << "then black";
+    const uint8_t *pixels = set->art->images[0].pixels;
+    EXPECT_EQ(std::memcmp(&file[62], pixels, 16), 0) << "the stored rows";
+
+    EXPECT_TRUE(save("mask-32.bmp", 1) == expected_file(set->art, IMAGE, 0, 1))
+        << "the mask darkening orange";
+}
+
+TEST_F(Saving, WritesAFrameInThreeDepthsAndAGroupAsItsFirstFrame) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    art_handle *art = set->art;
+    ASSERT_FALSE(save("image.bmp", 4).empty()) << "an 8-bit save first";
+
+    // The frame's list lacks the 8-bit entry chosen last: what the dialog
+    // shows when confirmed decides.
+    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_FRAME, "Select Frame", "2"));
+    drive::save_dialog seen;
+    std::vector<uint8_t> file = save("frame.bmp", 0, &seen);
+    EXPECT_EQ(seen.filters, kThreeDepths);
+    ASSERT_GE(seen.shownFilter, 1);
+    ASSERT_LE(seen.shownFilter, 3);
+    EXPECT_TRUE(file == expected_file(art, FRAME, 2, seen.shownFilter));
+    EXPECT_TRUE(save("frame-24.bmp", 2) == expected_file(art, FRAME, 2, 2));
+
+    // Group 4 has no buffer of the viewer's: its first frame, drawn in the
+    // group's rectangle (which its second frame makes wider) on orange.
+    RECT first = rect_of(art, FRAME, unsigned(art->groups[4].frames - art->frames));
+    RECT group = rect_of(art, GROUP, 4);
+    ASSERT_GT(group.right, first.right);
+    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group", "4"));
+    EXPECT_TRUE(save("group-32.bmp", 1, &seen) == expected_file(art, GROUP, 4, 1));
+    EXPECT_EQ(seen.filters, kThreeDepths);
+}
+
+TEST_F(Saving, SavesTheObjectOnDisplayAndReportsWhatCannotBeSaved) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    art_handle *art = set->art;
+
+    // A folder where nothing can be made.
+    drive::save_dialog seen = drive::save_object(*v, "Z:\\proc\\zevart-e2e.bmp", 1);
+    EXPECT_TRUE(seen.came);
+    ASSERT_NO_FATAL_FAILURE(expect_save_error("a file that cannot be made"));
+
+    // Cancelled: nothing is written and nothing said.
+    seen = drive::save_object(*v, "", 0);
+    EXPECT_TRUE(seen.came);
+    EXPECT_FALSE(drive::find_message_box(v->pid(), 300));
+
+    // Image 5 applied, then the kind switched to groups without an apply: the
+    // image is saved, also after a resize has asked for a group's render.
+    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image", "5"));
+    SendMessageA(GetDlgItem(dialog, IDC_AUTOUPDATE), BM_CLICK, 0, 0);
+    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
+    EXPECT_TRUE(save("shown-32.bmp", 1, &seen) == expected_file(art, IMAGE, 5, 1));
+    EXPECT_EQ(seen.filters, kFourDepths) << "an image's list";
+    SetWindowPos(v->main(), nullptr, 0, 0, 260, 220, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    EXPECT_TRUE(save("shown-24.bmp", 2) == expected_file(art, IMAGE, 5, 2));
+
+    // A set without objects has nothing on display to save.
+    ASSERT_NO_FATAL_FAILURE(load(empty_set()));
+    v->command(ID_FILE_SAVEOBJECT);
+    ASSERT_NO_FATAL_FAILURE(expect_save_error("nothing on display"));
+    EXPECT_FALSE(drive::find_dialog(v->pid(), "Save Object", 300)) << "no save dialog";
+}
+
+} // namespace
