@@ -80,6 +80,16 @@ bool exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+// The file is there and can be read: the writer renames it into place and
+// may still hold it for a moment after.
+bool readable(const std::string &path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(f);
+    return true;
+}
+
 class Saving : public Viewer {
 protected:
     void open(const set_files &f) {
@@ -97,8 +107,8 @@ protected:
         drive::save_dialog d = drive::save_object(*v, path, filter);
         EXPECT_TRUE(d.came) << "the save dialog for " << name;
         if (seen) *seen = d;
-        drive::wait_until([&] { return exists(path) || drive::find_message_box(v->pid(), 0); });
-        return exists(path) ? artgen::load_file(path) : std::vector<uint8_t>();
+        drive::wait_until([&] { return readable(path) || drive::find_message_box(v->pid(), 0); });
+        return readable(path) ? artgen::load_file(path) : std::vector<uint8_t>();
     }
     void select(UINT command, const char *caption, const char *index) {
         dialog = drive::select_kind(*v, command, caption);
