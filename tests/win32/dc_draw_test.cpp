@@ -12,40 +12,10 @@
 
 #include <climits>
 #include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
-using namespace artgen;
-
 namespace {
-
-// ---------------------------------------------------------------------------
-// Art sets, pixels and windows.
-
-std::string temp_file() {
-    char dir[MAX_PATH], name[MAX_PATH];
-    if (!GetTempPathA(MAX_PATH, dir) || !GetTempFileNameA(dir, "zev", 0, name)) return "";
-    return name;
-}
-
-// An art set written to scratch files and loaded through the library.
-struct loaded_set {
-    art_handle art;
-    int code = -1;
-    explicit loaded_set(const art_set &set) {
-        std::string bmp = temp_file(), prt = temp_file();
-        save_file(bmp, write_bmp(set));
-        save_file(prt, write_prt(set));
-        code = LoadArtFromFile(bmp.c_str(), prt.c_str(), &art);
-        DeleteFileA(bmp.c_str());
-        DeleteFileA(prt.c_str());
-    }
-};
-
-RGBQUAD quad(int b, int g, int r) {
-    return RGBQUAD{BYTE(b), BYTE(g), BYTE(r), 0};
-}
 
 // A top-down 32-bit surface: what a device context shows, or should show.
 struct screen {
@@ -53,28 +23,19 @@ struct screen {
     BITMAPINFO info{};
     std::vector<RGBQUAD> px;
 
-    screen(int w, int h) : width(w), height(h), px(size_t(w) * size_t(h), quad(0, 0, 0)) {
-        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-        info.bmiHeader.biWidth = w;
-        info.bmiHeader.biHeight = -h;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
+    screen(int w, int h) : width(w), height(h), px(size_t(w) * h) {
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     }
     RGBQUAD &at(int x, int y) { return px[size_t(y) * width + x]; }
-    const RGBQUAD &at(int x, int y) const { return px[size_t(y) * width + x]; }
-    // The display keeps blue, green and red only.
-    void drop_fourth_bytes() {
-        for (RGBQUAD &q : px) q.rgbReserved = 0;
-    }
 };
 
-// A background in which every pixel differs from its neighbours, so a block
-// put back one pixel off shows.
+// Every pixel differs from its neighbours, so a block put back one pixel off
+// shows.
 screen pattern(int w, int h) {
     screen s(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
-            s.at(x, y) = quad(40 + 5 * x, 250 - 7 * y, (x * 31 + y * 17) & 255);
+            s.at(x, y) = {BYTE(40 + 5 * x), BYTE(250 - 7 * y), BYTE((x * 31 + y * 17) & 255), 0};
     return s;
 }
 
@@ -83,7 +44,7 @@ void put(HDC dc, const screen &s) {
                       DIB_RGB_COLORS);
 }
 
-// What dc shows in its w x h block at (0, 0).
+// What dc shows in its w x h block at (0, 0), without fourth bytes.
 screen grab(HDC dc, int w, int h) {
     screen s(w, h);
     HDC memory = CreateCompatibleDC(dc);
@@ -96,29 +57,58 @@ screen grab(HDC dc, int w, int h) {
     SelectObject(memory, previous);
     DeleteObject(section);
     DeleteDC(memory);
-    s.drop_fourth_bytes();
+    for (RGBQUAD &q : s.px) q.rgbReserved = 0;
     return s;
 }
 
-std::string show(const RGBQUAD &q) {
-    std::ostringstream s;
-    s << "(b " << int(q.rgbBlue) << ", g " << int(q.rgbGreen) << ", r " << int(q.rgbRed) << ")";
-    return s.str();
+// Empty when both show the same colours; else the first pixel that differs.
+std::string first_difference(const screen &got, const screen &want) {
+    for (size_t i = 0; i < got.px.size(); ++i) {
+        const RGBQUAD &a = got.px[i], &b = want.px[i];
+        if (a.rgbBlue != b.rgbBlue || a.rgbGreen != b.rgbGreen || a.rgbRed != b.rgbRed)
+            return "pixel (" + std::to_string(i % got.width) + ", " +
+                   std::to_string(i / got.width) + ") is " + std::to_string(a.rgbBlue) + "/" +
+                   std::to_string(a.rgbGreen) + "/" + std::to_string(a.rgbRed) + ", not " +
+                   std::to_string(b.rgbBlue) + "/" + std::to_string(b.rgbGreen) + "/" +
+                   std::to_string(b.rgbRed);
+    }
+    return "";
 }
 
-// Empty when both show the same colours; else names the first pixel that differs.
-std::string first_difference(const screen &got, const screen &want) {
-    for (int y = 0; y < got.height; ++y)
-        for (int x = 0; x < got.width; ++x) {
-            const RGBQUAD &a = got.px[size_t(y) * got.width + x],
-                          &b = want.px[size_t(y) * want.width + x];
-            if (a.rgbBlue == b.rgbBlue && a.rgbGreen == b.rgbGreen && a.rgbRed == b.rgbRed)
-                continue;
-            std::ostringstream s;
-            s << "pixel (" << x << ", " << y << "): got " << show(a) << ", want " << show(b);
-            return s.str();
-        }
-    return "";
+// Draws a record on a context, or the same on a surface.
+template <class R> bool on(R &r, HDC dc, int x, int y, bool clip) {
+    return r.draw(dc, x, y, clip);
+}
+template <class R> bool on(R &r, screen &s, int x, int y, bool) {
+    return r.draw(s.px.data(), &s.info, x, y);
+}
+// The index exports: of a context, or their surface forms.
+bool by_index(int kind, HDC dc, int x, int y, art_handle *a, unsigned i, bool clip) {
+    return kind == 0   ? drawImage(dc, x, y, a, i, clip)
+           : kind == 1 ? drawPic(dc, x, y, a, i, clip)
+                       : drawFrame(dc, x, y, a, i, clip);
+}
+bool by_index(int kind, screen &s, int x, int y, art_handle *a, unsigned i, bool) {
+    return kind == 0   ? drawImageDIB(s.px.data(), &s.info, x, y, a, i)
+           : kind == 1 ? drawPicDIB(s.px.data(), &s.info, x, y, a, i)
+                       : drawFrameDIB(s.px.data(), &s.info, x, y, a, i);
+}
+
+// Puts the pattern on the first w x h pixels of dc and calls draw(dc), and
+// draw(surface) on a surface holding the pattern; "" when the context then
+// shows the surface's picture (only the pattern outside the first `kept`
+// columns and rows: with {0, 0}, nothing may change).
+template <class Draw>
+std::string draw_like_surface(HDC dc, int w, int h, Draw draw, SIZE kept = {INT_MAX, INT_MAX}) {
+    const screen before = pattern(w, h);
+    put(dc, before);
+    if (!draw(dc)) return "returned false";
+    screen want = before;
+    draw(want);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            if (x >= kept.cx || y >= kept.cy) want.at(x, y) = before.px[size_t(y) * w + x];
+    return first_difference(grab(dc, w, h), want);
 }
 
 // A frameless, topmost window in a corner of the display, where no other
@@ -137,439 +127,220 @@ public:
         RECT r{0, 0, w, h};
         AdjustWindowRectEx(&r, style, FALSE, WS_EX_TOPMOST);
         const int ww = r.right - r.left, wh = r.bottom - r.top;
-        hwnd_ = CreateWindowExA(WS_EX_TOPMOST, MAKEINTATOM(cls), "zevart dc test",
-                                style | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) - ww - 8,
-                                GetSystemMetrics(SM_CYSCREEN) - wh - 8, ww, wh, nullptr, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
-        pump();
-        dc_ = GetDC(hwnd_);
-    }
-    ~test_window() {
-        ReleaseDC(hwnd_, dc_);
-        DestroyWindow(hwnd_);
-        pump();
-    }
-    test_window(const test_window &) = delete;
-    test_window &operator=(const test_window &) = delete;
-
-    HWND hwnd() const { return hwnd_; }
-    HDC dc() const { return dc_; }
-    SIZE client() const {
-        RECT r{};
-        GetClientRect(hwnd_, &r);
-        return SIZE{r.right, r.bottom};
-    }
-
-private:
-    static void pump() {
+        hwnd = CreateWindowExA(WS_EX_TOPMOST, MAKEINTATOM(cls), "zevart dc test",
+                               style | WS_VISIBLE, GetSystemMetrics(SM_CXSCREEN) - ww - 8,
+                               GetSystemMetrics(SM_CYSCREEN) - wh - 8, ww, wh, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
         MSG m;
         while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&m);
+        dc = GetDC(hwnd);
     }
-    HWND hwnd_;
-    HDC dc_;
+    ~test_window() {
+        ReleaseDC(hwnd, dc);
+        DestroyWindow(hwnd);
+    }
+    HWND hwnd;
+    HDC dc;
 };
 
-// A memory context with a top-down 32-bit section of w x h selected.
-class memory_dc {
-public:
-    memory_dc(int w, int h) : s_(w, h) {
-        dc_ = CreateCompatibleDC(nullptr);
-        section_ = CreateDIBSection(dc_, &s_.info, DIB_RGB_COLORS, &bits_, nullptr, 0);
-        previous_ = SelectObject(dc_, section_);
+// A memory context (no window) with a w x h 32-bit section selected.
+struct memory_dc {
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP section;
+    HGDIOBJ previous;
+    memory_dc(int w, int h) {
+        void *bits;
+        const screen s(w, h);
+        section = CreateDIBSection(dc, &s.info, DIB_RGB_COLORS, &bits, nullptr, 0);
+        previous = SelectObject(dc, section);
     }
     ~memory_dc() {
-        SelectObject(dc_, previous_);
-        DeleteObject(section_);
-        DeleteDC(dc_);
+        SelectObject(dc, previous);
+        DeleteObject(section);
+        DeleteDC(dc);
     }
-    memory_dc(const memory_dc &) = delete;
-    memory_dc &operator=(const memory_dc &) = delete;
-
-    HDC dc() const { return dc_; }
-    void put(const screen &s) {
-        GdiFlush();
-        std::memcpy(bits_, s.px.data(), s.px.size() * 4);
-    }
-    screen pixels() {
-        GdiFlush();
-        std::memcpy(s_.px.data(), bits_, s_.px.size() * 4);
-        screen s = s_;
-        s.drop_fourth_bytes();
-        return s;
-    }
-
-private:
-    screen s_;
-    HDC dc_;
-    HBITMAP section_;
-    HGDIOBJ previous_;
-    void *bits_ = nullptr;
 };
 
-// The set every drawing test uses. Palette 0 has ten colours, entry i being
-// (b 30 + 20 i, g 200 - 15 i, r 10 + 9 i, fourth byte 0x80 + i).
-RGBQUAD colour(int i) {
-    return quad(30 + 20 * i, 200 - 15 * i, 10 + 9 * i);
-}
-
-art_set dc_set() {
-    art_set set;
-    palette p;
+// Images: 0 is 12 x 9 in rows of 16 bytes, every fourth pixel 0, the row
+// padding opaque; 1 a 13 x 7 checkerboard shadow with a solid row (clipped
+// rows start mid-byte); 2 and 3 solid blocks; 4 a 2 x 2 diagonal shadow.
+// Frame 0: 3 and 2 (its slot puts it second), the shadow over both, image 0
+// on top; frame 1 has no pictures; the last picture has no image.
+artgen::art_set dc_set() {
+    artgen::art_set set;
+    set.palettes.resize(1);
     for (int i = 0; i < 10; ++i)
-        p.add(uint8_t(10 + 9 * i), uint8_t(200 - 15 * i), uint8_t(30 + 20 * i), uint8_t(0x80 + i));
-    set.palettes.push_back(p);
-    // 0: 12 x 9, rows of 16 bytes; every fourth pixel 0, the row padding opaque.
-    std::vector<uint8_t> px(16 * 9);
-    for (int y = 0; y < 9; ++y)
-        for (int x = 0; x < 16; ++x)
-            px[size_t(y) * 16 + x] = x >= 12            ? 9
-                                     : (x + y) % 4 == 0 ? 0
-                                                        : uint8_t(1 + (x * 3 + y) % 9);
-    set.images.push_back(image8(12, 9, 0, px, 16));
-    // 1: a 13 x 7 shadow, a checkerboard with a solid row: clipped rows start
-    // mid-byte.
-    std::vector<uint8_t> bits(13 * 7);
-    for (int y = 0; y < 7; ++y)
-        for (int x = 0; x < 13; ++x) bits[size_t(y) * 13 + x] = y == 3 || (x + y) % 2 == 0;
-    set.images.push_back(mask1(13, 7, bits));
-    // 2: 10 x 10 solid colour 1; 3: 4 x 20 solid colour 2; 4: 2 x 2 diagonal shadow.
-    set.images.push_back(image8(10, 10, 0, std::vector<uint8_t>(100, 1)));
-    set.images.push_back(image8(4, 20, 0, std::vector<uint8_t>(80, 2)));
-    set.images.push_back(mask1(2, 2, {1, 0, 0, 1}));
-
-    auto pic = [](uint16_t image, uint8_t slot, int16_t x, int16_t y) {
-        picture p;
-        p.image = image;
-        p.slot = slot;
-        p.x = x;
-        p.y = y;
-        return p;
-    };
-    group g;
-    frame f;
-    // Frame 0: A, B over it (stored first, its slot puts it second), a shadow
-    // over both, the 12 x 9 image on top.
-    f.pics = {pic(3, 1, 5, -3), pic(2, 0, 0, 0), pic(4, 2, 4, 2), pic(0, 3, -6, 9)};
-    g.frames.push_back(f);
-    // Frame 1: no pictures.
-    f.pics.clear();
-    g.frames.push_back(f);
-    set.groups.push_back(g);
-    // One picture more than the frames fill: an entry without an image.
+        set.palettes[0].add(uint8_t(10 + 9 * i), uint8_t(200 - 15 * i), uint8_t(30 + 20 * i),
+                            uint8_t(0x80 + i));
+    std::vector<uint8_t> px(16 * 9), bits(13 * 7);
+    for (size_t k = 0; k < px.size(); ++k) {
+        const int x = int(k % 16), y = int(k / 16);
+        px[k] = x >= 12 ? 9 : (x + y) % 4 == 0 ? 0 : uint8_t(1 + (x * 3 + y) % 9);
+    }
+    for (size_t k = 0; k < bits.size(); ++k) bits[k] = k / 13 == 3 || (k % 13 + k / 13) % 2 == 0;
+    set.images = {artgen::image8(12, 9, 0, px, 16), artgen::mask1(13, 7, bits),
+                  artgen::image8(10, 10, 0, std::vector<uint8_t>(100, 1)),
+                  artgen::image8(4, 20, 0, std::vector<uint8_t>(80, 2)),
+                  artgen::mask1(2, 2, {1, 0, 0, 1})};
+    set.groups.resize(1);
+    set.groups[0].frames.resize(2);
+    set.groups[0].frames[0].pics = {
+        {3, 0, 1, 5, -3}, {2, 0, 0, 0, 0}, {4, 0, 2, 4, 2}, {0, 0, 3, -6, 9}};
     set.picCountField = set.picture_count() + 1;
     return set;
 }
 
 class DcDraw : public ::testing::Test {
 protected:
-    void SetUp() override { ASSERT_EQ(set.code, ART_OK); }
-    loaded_set set{dc_set()};
-    art_handle &art = set.art;
-};
-
-struct position {
-    int x, y;
-};
-
-std::string where(int x, int y, bool clip) {
-    std::ostringstream s;
-    s << "at (" << x << ", " << y << ") clip " << (clip ? "true" : "false");
-    return s.str();
-}
-
-// ---------------------------------------------------------------------------
-// FillDC.
-
-TEST(FillDC, PaintsTheWholeClientAreaInOneColour) {
-    test_window w(3, 5);
-    ASSERT_EQ(w.client().cx, 3);
-    ASSERT_EQ(w.client().cy, 5);
-    struct fill {
-        DWORD colour;
-        COLORREF shown;
-    };
-    // The colour is in RGBQUAD order: blue lowest.
-    for (fill f : {fill{0x000000FF, RGB(0, 0, 255)}, fill{0x7F123456, RGB(0x12, 0x34, 0x56)}}) {
-        EXPECT_EQ(FillDC(w.dc(), f.colour), 5) << std::hex << f.colour;
-        for (int y = 0; y < 5; ++y)
-            for (int x = 0; x < 3; ++x)
-                EXPECT_EQ(GetPixel(w.dc(), x, y), f.shown)
-                    << "colour " << std::hex << f.colour << std::dec << ", pixel " << x << ", "
-                    << y;
+    void SetUp() override {
+        char dir[MAX_PATH], bmp[MAX_PATH], prt[MAX_PATH];
+        ASSERT_TRUE(GetTempPathA(MAX_PATH, dir) && GetTempFileNameA(dir, "zev", 0, bmp) &&
+                    GetTempFileNameA(dir, "zev", 0, prt));
+        artgen::save_file(bmp, artgen::write_bmp(dc_set()));
+        artgen::save_file(prt, artgen::write_prt(dc_set()));
+        ASSERT_EQ(LoadArtFromFile(bmp, prt, &art), ART_OK);
+        DeleteFileA(bmp);
+        DeleteFileA(prt);
     }
-}
+    art_handle art;
+    test_window w{40, 30};
+};
 
-// A memory context has no window: it is filled to its bitmap's bounds. A
-// metafile context has neither and gets nothing.
-TEST(FillDC, ContextsOfNoWindowUseTheirBitmap) {
+TEST_F(DcDraw, FillPaintsTheClientAreaOrTheBitmap) {
+    test_window small(3, 5);
+    // The colour is in RGBQUAD order: blue lowest.
+    const std::pair<DWORD, COLORREF> fills[] = {{0x000000FF, RGB(0, 0, 255)},
+                                                {0x7F123456, RGB(0x12, 0x34, 0x56)}};
+    for (auto [colour, shown] : fills) {
+        EXPECT_EQ(FillDC(small.dc, colour), 5);
+        for (int i = 0; i < 15; ++i) EXPECT_EQ(GetPixel(small.dc, i % 3, i / 3), shown) << i;
+    }
+    // No window: filled to the bitmap's bounds; a metafile or no context gets nothing.
     memory_dc m(7, 3);
-    m.put(pattern(7, 3));
-    EXPECT_EQ(FillDC(m.dc(), 0x00102030), 3);
-    screen got = m.pixels();
-    for (int y = 0; y < 3; ++y)
-        for (int x = 0; x < 7; ++x)
-            EXPECT_EQ(show(got.at(x, y)), show(quad(0x30, 0x20, 0x10))) << x << ", " << y;
-
+    EXPECT_EQ(FillDC(m.dc, 0x00102030), 3);
+    screen filled(7, 3);
+    for (RGBQUAD &q : filled.px) q = {0x30, 0x20, 0x10, 0};
+    EXPECT_EQ(first_difference(grab(m.dc, 7, 3), filled), "");
     HDC bare = CreateCompatibleDC(nullptr); // holds its 1 x 1 stock bitmap
     EXPECT_EQ(FillDC(bare, 0x00FFFFFF), 1);
     DeleteDC(bare);
-
     HDC meta = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(meta, nullptr);
     EXPECT_EQ(FillDC(meta, 0x00FFFFFF), 0);
+    EXPECT_TRUE(drawImage(meta, 0, 0, &art, 0, true)) << "no rectangle to clip to: nothing";
     DeleteEnhMetaFile(CloseEnhMetaFile(meta));
+    EXPECT_EQ(FillDC(nullptr, 0), 0);
+    for (bool clip : {true, false}) EXPECT_TRUE(drawImage(nullptr, 0, 0, &art, 0, clip));
 }
 
-// ---------------------------------------------------------------------------
-// Images on a window.
-
-// Every position relative to the 40 x 30 client area: inside, hanging over
-// each edge, wholly outside each edge, and where 32-bit sums overflow.
-std::vector<position> positions(int w, int h) {
-    return {{10, 8},
-            {-5, -4},
-            {40 - w + 3, 30 - h + 2},
-            {-5, 30 - h + 1},
-            {-w, 0},
-            {40, 5},
-            {3, -h},
-            {3, 30},
-            {-w + 1, -h + 1},
-            {39, 29},
-            {INT_MIN, INT_MIN},
-            {INT_MAX - 3, 0},
-            {0, INT_MAX}};
-}
-
+// Both images at every position relative to the 40 x 30 client area (inside,
+// over each edge, wholly outside each edge, where 32-bit sums overflow), on a
+// window and on a memory context.
 TEST_F(DcDraw, ImagesMatchTheSurfaceDrawing) {
-    test_window w(40, 30);
-    const screen before = pattern(40, 30);
-    int failures = 0;
-    for (unsigned i : {0u, 1u}) {
-        mem_image &im = art.images[i];
-        const int iw = im.width, ih = im.height;
-        for (position p : positions(iw, ih))
-            for (bool clip : {true, false}) {
-                put(w.dc(), before);
-                // The member and the index export alternately.
-                bool ok = clip ? im.draw(w.dc(), p.x, p.y, clip)
-                               : drawImage(w.dc(), p.x, p.y, &art, i, clip);
-                screen want = before;
-                im.draw(want.px.data(), &want.info, p.x, p.y);
-                want.drop_fourth_bytes();
-                std::string diff = first_difference(grab(w.dc(), 40, 30), want);
-                if (ok && diff.empty()) continue;
-                ADD_FAILURE() << "image " << i << " " << where(p.x, p.y, clip)
-                              << (ok ? "" : ": returned false") << (diff.empty() ? "" : ": ")
-                              << diff;
-                if (++failures == 5) return;
-            }
-    }
-}
-
-TEST_F(DcDraw, PixelRulesHoldOnTheWindow) {
-    test_window w(40, 30);
-    screen bg(40, 30);
-    for (RGBQUAD &q : bg.px) q = quad(200, 100, 50);
-    put(w.dc(), bg);
-    // Image 0 at (-5, -4): its pixel (c, r) lands on (c - 5, r - 4). Pixel
-    // (8, 4) is 0 and keeps the background; pixel (6, 4) is 1 + 22 % 9 = 5.
-    ASSERT_TRUE(drawImage(w.dc(), -5, -4, &art, 0, true));
-    screen got = grab(w.dc(), 40, 30);
-    EXPECT_EQ(show(got.at(3, 0)), show(quad(200, 100, 50))) << "value 0 keeps what is there";
-    EXPECT_EQ(show(got.at(1, 0)), show(colour(5))) << "value 5";
-    EXPECT_EQ(show(got.at(7, 0)), show(quad(200, 100, 50))) << "row padding is not drawn";
-
-    // Shadow row 3 is solid: darkened once, then twice.
-    put(w.dc(), bg);
-    ASSERT_TRUE(drawImage(w.dc(), 20, 10, &art, 1, true));
-    EXPECT_EQ(show(grab(w.dc(), 40, 30).at(21, 13)), show(quad(100, 50, 25))) << "once";
-    ASSERT_TRUE(art.images[1].draw(w.dc(), 20, 10, false));
-    got = grab(w.dc(), 40, 30);
-    EXPECT_EQ(show(got.at(21, 13)), show(quad(50, 25, 12))) << "twice";
-    // (21, 14) is image pixel (1, 4): a clear bit.
-    EXPECT_EQ(show(got.at(21, 14)), show(quad(200, 100, 50))) << "clear bit";
+    memory_dc m(40, 30);
+    for (HDC dc : {w.dc, m.dc})
+        for (unsigned i : {0u, 1u}) {
+            mem_image &im = art.images[i];
+            const int iw = im.width, ih = im.height;
+            const POINT positions[] = {
+                {10, 8},          {-5, -4}, {43 - iw, 32 - ih}, {-5, 31 - ih},
+                {-iw, 0},         {40, 5},  {3, -ih},           {3, 30},
+                {1 - iw, 1 - ih}, {39, 29}, {INT_MIN, INT_MIN}, {INT_MAX - 3, 0},
+                {0, INT_MAX}};
+            for (POINT p : positions)
+                for (bool clip : {true, false})
+                    EXPECT_EQ(draw_like_surface(dc, 40, 30,
+                                                [&](auto &t) { return on(im, t, p.x, p.y, clip); }),
+                              "")
+                        << (dc == w.dc ? "window" : "memory") << " image " << i << " at " << p.x
+                        << ", " << p.y << " clip " << clip;
+        }
 }
 
 // A window context that reaches past the client area (the whole window, its
-// caption included) shows the difference: with clip, nothing outside the
-// client rectangle is read or written; without, the whole image is composed
-// and the context's own clipping decides.
+// caption included): with clip, nothing outside the client rectangle is read
+// or written; without, the whole image is composed and the context's own
+// clipping decides.
 TEST_F(DcDraw, ClipCutsToTheClientRectangle) {
-    test_window w(40, 30, WS_POPUP | WS_CAPTION);
-    HDC dc = GetWindowDC(w.hwnd());
-    RECT wr;
-    GetWindowRect(w.hwnd(), &wr);
-    const int W = wr.right - wr.left, H = wr.bottom - wr.top;
-    ASSERT_GT(H, 30 + 4) << "the window has no caption";
-    const screen before = pattern(W, H);
-    mem_image &im = art.images[0];
-    for (position p : {position{5, 26}, position{5, 31}, position{38, 3}, position{-5, -4}})
-        for (bool clip : {true, false}) {
-            put(dc, before);
-            ASSERT_TRUE(im.draw(dc, p.x, p.y, clip));
-            screen want = before;
-            im.draw(want.px.data(), &want.info, p.x, p.y);
-            want.drop_fourth_bytes();
-            if (clip) // only the client rectangle's part, placed as unclipped
-                for (int y = 0; y < H; ++y)
-                    for (int x = 0; x < W; ++x)
-                        if (x >= 40 || y >= 30) want.at(x, y) = before.at(x, y);
-            EXPECT_EQ(first_difference(grab(dc, W, H), want), "") << where(p.x, p.y, clip);
-        }
-    ReleaseDC(w.hwnd(), dc);
+    test_window captioned(40, 30, WS_POPUP | WS_CAPTION);
+    HDC dc = GetWindowDC(captioned.hwnd);
+    RECT r;
+    GetWindowRect(captioned.hwnd, &r);
+    ASSERT_GT(r.bottom - r.top, 30 + 4) << "the window has no caption";
+    for (POINT p : {POINT{5, 26}, {5, 31}, {38, 3}, {-5, -4}})
+        for (bool clip : {true, false})
+            EXPECT_EQ(draw_like_surface(
+                          dc, r.right - r.left, r.bottom - r.top,
+                          [&](auto &t) { return on(art.images[0], t, p.x, p.y, clip); },
+                          clip ? SIZE{40, 30} : SIZE{INT_MAX, INT_MAX}),
+                      "")
+                << p.x << ", " << p.y << " clip " << clip;
+    ReleaseDC(captioned.hwnd, dc);
 }
 
-// ---------------------------------------------------------------------------
-// Pictures and frames.
-
-TEST_F(DcDraw, FramesStackLikeOnASurface) {
-    test_window w(40, 30);
-    const screen before = pattern(40, 30);
+// Frames and pictures, through members and index exports; pictures without
+// an image draw nothing and say so, frames pass over them, and frames
+// without pictures draw nothing. Bad indexes and handles draw nothing.
+TEST_F(DcDraw, PicturesAndFramesStackLikeOnASurface) {
     mem_frame &f = art.frames[0];
-    for (position p : {position{12, 6}, position{-3, 20}, position{33, -2}})
-        for (bool clip : {true, false}) {
-            put(w.dc(), before);
-            EXPECT_TRUE(clip ? drawFrame(w.dc(), p.x, p.y, &art, 0, clip)
-                             : f.draw(w.dc(), p.x, p.y, clip));
-            screen want = before;
-            f.draw(want.px.data(), &want.info, p.x, p.y);
-            want.drop_fourth_bytes();
-            EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), want), "") << where(p.x, p.y, clip);
-        }
-    // The stacking itself: B over A, the shadow over both.
-    put(w.dc(), before);
-    ASSERT_TRUE(drawFrame(w.dc(), 10, 5, &art, 0, true));
-    screen got = grab(w.dc(), 40, 30);
-    RGBQUAD a = colour(1), b = colour(2);
-    EXPECT_EQ(show(got.at(14, 5)), show(a)) << "A";
-    EXPECT_EQ(show(got.at(15, 5)), show(b)) << "B over A";
-    EXPECT_EQ(show(got.at(14, 7)), show(quad(a.rgbBlue >> 1, a.rgbGreen >> 1, a.rgbRed >> 1)))
-        << "shadow over A";
-    EXPECT_EQ(show(got.at(15, 8)), show(quad(b.rgbBlue >> 1, b.rgbGreen >> 1, b.rgbRed >> 1)))
-        << "shadow over B";
-
-    // A picture through its member and its export, at the frame's anchor.
-    for (bool clip : {true, false}) {
-        put(w.dc(), before);
-        mem_pic &shadow = f.pics[2];
-        EXPECT_TRUE(shadow.draw(w.dc(), 30, 25, clip));
-        EXPECT_TRUE(drawPic(w.dc(), -1, -1, &art, unsigned(&f.pics[0] - art.pics), clip));
-        screen want = before;
-        shadow.draw(want.px.data(), &want.info, 30, 25);
-        f.pics[0].draw(want.px.data(), &want.info, -1, -1);
-        want.drop_fourth_bytes();
-        EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), want), "") << "pictures, clip " << clip;
-    }
-}
-
-TEST_F(DcDraw, PicturesWithoutAnImageAndEmptyFrames) {
-    test_window w(40, 30);
-    const screen before = pattern(40, 30);
-    put(w.dc(), before);
-    const unsigned last = art.picCount - 1;
-    ASSERT_EQ(art.pics[last].image, nullptr);
-    EXPECT_FALSE(art.pics[last].draw(w.dc(), 0, 0, true));
-    EXPECT_FALSE(drawPic(w.dc(), 0, 0, &art, last, false));
-    EXPECT_TRUE(art.frames[1].draw(w.dc(), 0, 0, true)) << "no pictures";
-    EXPECT_TRUE(drawFrame(w.dc(), 0, 0, &art, 1, false)) << "no pictures";
-    EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), before), "");
-
-    // A frame passes over its image-less pictures.
     mem_pic run[3] = {{-50, -50, nullptr}, {2, 1, &art.images[0]}, {6, 6, nullptr}};
-    mem_frame f{3, run};
-    EXPECT_TRUE(f.draw(w.dc(), 0, 0, true));
-    screen want = before;
-    art.images[0].draw(want.px.data(), &want.info, 2, 1);
-    want.drop_fourth_bytes();
-    EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), want), "");
-}
-
-TEST_F(DcDraw, IndexExportsCheckTheHandleAndIndex) {
-    test_window w(40, 30);
-    const screen before = pattern(40, 30);
-    put(w.dc(), before);
+    mem_frame holes{3, run};
+    const unsigned shadow = unsigned(&f.pics[2] - art.pics), last = art.picCount - 1;
     art_handle empty;
-    for (bool clip : {true, false}) {
-        EXPECT_FALSE(drawImage(w.dc(), 0, 0, &art, art.imageCount, clip));
-        EXPECT_FALSE(drawImage(w.dc(), 0, 0, &art, UINT_MAX, clip));
-        EXPECT_FALSE(drawPic(w.dc(), 0, 0, &art, art.picCount, clip));
-        EXPECT_FALSE(drawFrame(w.dc(), 0, 0, &art, art.frameCount, clip));
-        EXPECT_FALSE(drawImage(w.dc(), 0, 0, nullptr, 0, clip));
-        EXPECT_FALSE(drawPic(w.dc(), 0, 0, nullptr, 0, clip));
-        EXPECT_FALSE(drawFrame(w.dc(), 0, 0, nullptr, 0, clip));
-        EXPECT_FALSE(drawImage(w.dc(), 0, 0, &empty, 0, clip)) << "nothing loaded";
-        EXPECT_FALSE(drawPic(w.dc(), 0, 0, &empty, 0, clip)) << "nothing loaded";
-        EXPECT_FALSE(drawFrame(w.dc(), 0, 0, &empty, 0, clip)) << "nothing loaded";
-    }
-    EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), before), "");
-}
-
-// ---------------------------------------------------------------------------
-// Contexts of no window, and sizes past what can be had.
-
-TEST_F(DcDraw, MemoryContextIsBoundedByItsBitmap) {
-    memory_dc m(24, 16);
-    const screen before = pattern(24, 16);
-    int failures = 0;
-    for (unsigned i : {0u, 1u}) {
-        mem_image &im = art.images[i];
-        for (position p : {position{-5, -4}, position{18, 12}, position{24, 0}, position{3, -9}})
-            for (bool clip : {true, false}) {
-                m.put(before);
-                bool ok = im.draw(m.dc(), p.x, p.y, clip);
-                screen want = before;
-                im.draw(want.px.data(), &want.info, p.x, p.y);
-                want.drop_fourth_bytes();
-                std::string diff = first_difference(m.pixels(), want);
-                if (ok && diff.empty()) continue;
-                ADD_FAILURE() << "image " << i << " " << where(p.x, p.y, clip)
-                              << (ok ? "" : ": returned false") << (diff.empty() ? "" : ": ")
-                              << diff;
-                if (++failures == 5) return;
+    for (POINT p : {POINT{12, 6}, {-3, 20}, {33, -2}})
+        for (bool clip : {true, false}) {
+            EXPECT_EQ(draw_like_surface(w.dc, 40, 30,
+                                        [&](auto &t) {
+                                            return on(f, t, p.x, p.y, clip) &&
+                                                   on(f.pics[0], t, p.y, p.x, clip) &&
+                                                   on(holes, t, p.x, p.x, clip) &&
+                                                   !on(art.pics[last], t, 0, 0, clip) &&
+                                                   on(art.frames[1], t, 0, 0, clip);
+                                        }),
+                      "")
+                << "members at " << p.x << ", " << p.y << " clip " << clip;
+            for (int kind : {0, 1, 2}) {
+                const unsigned counts[] = {art.imageCount, art.picCount, art.frameCount};
+                EXPECT_EQ(draw_like_surface(
+                              w.dc, 40, 30,
+                              [&](auto &t) {
+                                  return by_index(kind, t, p.x, p.y, &art, kind == 1 ? shadow : 0,
+                                                  clip) &&
+                                         !by_index(kind, t, 0, 0, &art, counts[kind], clip) &&
+                                         !by_index(kind, t, 0, 0, &art, UINT_MAX, clip) &&
+                                         !by_index(kind, t, 0, 0, &empty, 0, clip) &&
+                                         !by_index(kind, t, 0, 0, nullptr, 0, clip) &&
+                                         (kind != 1 || !by_index(1, t, 0, 0, &art, last, clip));
+                              }),
+                          "")
+                    << "export " << kind << " at " << p.x << ", " << p.y << " clip " << clip;
             }
-    }
-    // A metafile context has no rectangle to clip to: nothing, and true.
-    HDC meta = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);
-    EXPECT_TRUE(drawImage(meta, 0, 0, &art, 0, true));
-    DeleteEnhMetaFile(CloseEnhMetaFile(meta));
-    // No context at all: unclipped, the capture fails and nothing is written.
-    for (bool clip : {true, false}) EXPECT_TRUE(drawImage(nullptr, 0, 0, &art, 0, clip));
-    EXPECT_EQ(FillDC(nullptr, 0), 0);
+        }
 }
 
 // Records far larger than any context: clipped to the window, only the
 // visible rows are read (the blocks here hold just those); unclipped, the
 // block can't be had and nothing is drawn.
 TEST_F(DcDraw, HugeImagesDrawTheirVisiblePartOrNothing) {
-    test_window w(40, 30);
-    const screen before = pattern(40, 30);
     const int32_t big8 = 1 << 16, bigMask = 1 << 20;
     std::vector<uint8_t> rows8(size_t(big8) * 30), rowsMask(size_t(bigMask / 8) * 30);
     for (size_t k = 0; k < rows8.size(); ++k) rows8[k] = uint8_t(k % 11 % 10);
     for (size_t k = 0; k < rowsMask.size(); ++k) rowsMask[k] = uint8_t(k * 37);
-    struct record {
-        const char *what;
-        mem_image im;
-        int x;
+    const std::pair<mem_image, int> cases[] = {
+        {{big8, rows8.data(), big8, big8, 0, art.images[0].palette}, -1000},
+        {{0, rowsMask.data(), bigMask, bigMask, 4, nullptr}, -(1 << 19) - 3},
     };
-    const record cases[] = {
-        {"8-bit 65536 x 65536", {big8, rows8.data(), big8, big8, 0, art.images[0].palette}, -1000},
-        {"mask 2^20 x 2^20", {0, rowsMask.data(), bigMask, bigMask, 4, nullptr}, -(1 << 19) - 3},
-    };
-    for (const record &c : cases) {
-        mem_image im = c.im;
-        put(w.dc(), before);
-        EXPECT_TRUE(im.draw(w.dc(), c.x, 0, true)) << c.what;
-        screen want = before;
-        im.draw(want.px.data(), &want.info, c.x, 0);
-        want.drop_fourth_bytes();
-        EXPECT_NE(first_difference(want, before), "") << c.what << ": nothing to see";
-        EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), want), "") << c.what << ", clipped";
-
-        put(w.dc(), before);
-        EXPECT_TRUE(im.draw(w.dc(), 0, 0, false)) << c.what;
-        EXPECT_EQ(first_difference(grab(w.dc(), 40, 30), before), "") << c.what << ", unclipped";
+    for (auto [im, x] : cases) {
+        const int32_t width = im.width;
+        EXPECT_EQ(draw_like_surface(w.dc, 40, 30, [&](auto &t) { return on(im, t, x, 0, true); }),
+                  "")
+            << width << ", clipped";
+        screen want = pattern(40, 30);
+        on(im, want, x, 0, true);
+        EXPECT_NE(first_difference(want, pattern(40, 30)), "") << width << ": nothing to see";
+        EXPECT_EQ(draw_like_surface(w.dc, 40, 30, [&](auto &t) { return on(im, t, 0, 0, false); },
+                                    {0, 0}),
+                  "")
+            << width << ", unclipped: nothing";
     }
 }
 
