@@ -67,24 +67,30 @@ bool documented(int code) {
 
 } // namespace
 
-std::string check_loader_input(const uint8_t *data, size_t size, int *codeOut) {
-    fuzz_files f = split_fuzz_input(data, size);
-    memory_source prt(f.prt, f.prtSize), bmp(f.bmp, f.bmpSize);
-    art_handle h;
+std::string check_load(art_handle &h, const uint8_t *prtData, size_t prtSize,
+                       const uint8_t *bmpData, size_t bmpSize, int *codeOut,
+                       const surface_choice *draws) {
+    memory_source prt(prtData, prtSize), bmp(bmpData, bmpSize);
     const int code = load_art(&h, "fuzz.bmp", "fuzz.prt", &bmp, &prt);
     if (codeOut) *codeOut = code;
     std::string fault;
     if (code == ART_OK) {
-        if (h.loadState != ART_LOADED)
-            fault = "loaded but not ART_LOADED";
-        else
-            fault = check_set(h);
+        fault = h.loadState != ART_LOADED ? "loaded but not ART_LOADED" : check_set(h);
+        if (fault.empty() && draws) fault = check_set_draws(h, *draws);
     } else if (!documented(code)) {
         fault = "undocumented load code " + std::to_string(code);
     } else if (h.loadState != ART_FAILED || h.images || h.groups || h.palettes || h.bmpFileName) {
         fault = "a failed load left the handle holding something";
+    } else if (load_art(&h, "fuzz.bmp", "fuzz.prt", &bmp, &prt) != ART_ERR_NOT_EMPTY) {
+        fault = "a failed handle took another load before it was closed";
     }
-    CloseArt(&h);
-    if (fault.empty() && h.loadState != ART_EMPTY) fault = "closing left the handle not empty";
+    if (CloseArt(&h) != 1 || h.loadState != ART_EMPTY)
+        fault += " (closing left the handle not empty)";
     return fault;
+}
+
+std::string check_loader_input(const uint8_t *data, size_t size, int *code) {
+    const fuzz_files f = split_fuzz_input(data, size);
+    art_handle h;
+    return check_load(h, f.prt, f.prtSize, f.bmp, f.bmpSize, code);
 }

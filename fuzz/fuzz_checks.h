@@ -10,12 +10,6 @@
 #include <cstdint>
 #include <string>
 
-// Loader input (fuzz_input.h): a 4-byte little-endian length, the
-// art-structure file of that length, then the bitmap file. Whatever loads must
-// be a sound set; a failure must be a documented code leaving the handle
-// ART_FAILED and owning nothing. `code` receives the load's result.
-std::string check_loader_input(const uint8_t *data, size_t size, int *code = nullptr);
-
 // Where and on what the draw check draws.
 struct surface_choice {
     int32_t width = 0;  // biWidth (may be 0 or negative)
@@ -25,6 +19,18 @@ struct surface_choice {
     int32_t farX = 0, farY = 0;   // any anchor at all
 };
 
+// Loads the two files into `h` (empty) and checks the outcome: a loaded set
+// must be sound (every pointer inside its tables, every block readable) and,
+// given `draws`, draw as check_set_draws says; a failure must be a documented
+// code leaving `h` ART_FAILED, owning nothing and refusing another load. `h`
+// is closed and empty again afterwards; `code` receives the load's result.
+std::string check_load(art_handle &h, const uint8_t *prt, size_t prtSize, const uint8_t *bmp,
+                       size_t bmpSize, int *code = nullptr, const surface_choice *draws = nullptr);
+
+// Loader input (fuzz_input.h): a 4-byte little-endian length, the
+// art-structure file of that length, then the bitmap file.
+std::string check_loader_input(const uint8_t *data, size_t size, int *code = nullptr);
+
 // Draw input: kSurfaceChoiceBytes choosing the surface, then a loader input.
 //   byte 0: width, bits 0-5; bit 6 makes it negative
 //   byte 1: rows, bits 0-5; bit 6 makes the surface top-down
@@ -32,7 +38,6 @@ struct surface_choice {
 //   byte 3, 4: near anchor x, y (signed bytes)
 //   bytes 5-8, 9-12: far anchor x, y (signed, little-endian)
 constexpr size_t kSurfaceChoiceBytes = 13;
-surface_choice read_surface_choice(const uint8_t *bytes);
 std::string check_draw_input(const uint8_t *data, size_t size, int *code = nullptr);
 
 // Draws every image, picture and frame of a loaded set into a guarded surface
@@ -42,8 +47,29 @@ std::string check_draw_input(const uint8_t *data, size_t size, int *code = nullp
 // stays inside it.
 std::string check_set_draws(art_handle &set, const surface_choice &choice);
 
-// Writers input: kWriterControlBytes, then bytes that fill the buffers.
-//   byte 0: writer (mod 3): DIBitsToFile, DIBitsToFile8, DIBitsToFile1
+// One call of a bitmap writer.
+struct writer_call {
+    int writer = 0;    // 0 DIBitsToFile, 1 DIBitsToFile8, 2 DIBitsToFile1
+    int32_t depth = 0; // DIBitsToFile's target depth
+    BITMAPINFO info{};
+    bool nullPixels = false, nullColors = false, nullName = false, emptyName = false;
+    bool existing = false;      // a file of that name is there already
+    bool missingFolder = false; // the folder doesn't exist
+    bool nullInfo = false;
+};
+
+// Makes the call with buffers exactly as large as its header says (filled
+// from the n bytes at `fill`) and works out independently whether it must
+// succeed: a success must leave exactly the file a reference writer makes, a
+// refusal no file at all (or the earlier file unchanged), and the caller's
+// header must stay as it was. "" when all is so, or when the buffers would be
+// too large to make. Files go into `folder`, which must be empty and is left
+// empty.
+std::string check_writer_call(const writer_call &c, const std::string &folder,
+                              const uint8_t *fill = nullptr, size_t n = 0);
+
+// Writers input: kWriterControlBytes making a writer_call, then the fill.
+//   byte 0: writer (mod 3)
 //   byte 1: bit 0 null pixels, bit 1 null colour table, bit 2 null file
 //           name, bit 3 empty file name, bit 4 a file of that name exists
 //           already, bit 5 the folder doesn't exist, bit 6 null header,
@@ -51,10 +77,5 @@ std::string check_set_draws(art_handle &set, const surface_choice &choice);
 //   bytes 2-5: target depth of DIBitsToFile (signed, little-endian)
 //   bytes 6-45: the BITMAPINFOHEADER, field by field, little-endian
 //   bytes 46-49: bmiColors[0]
-// Buffers are exactly as large as the header says they must be. The check
-// works out independently whether the call must succeed; a success must leave
-// exactly the expected file, whose size its header states, and a refusal no
-// file at all (or the earlier file unchanged). Files go into `folder`, which
-// must be empty and is left empty.
 constexpr size_t kWriterControlBytes = 50;
 std::string check_writers_input(const uint8_t *data, size_t size, const std::string &folder);

@@ -13,14 +13,8 @@ namespace {
 
 typedef std::vector<uint8_t> bytes;
 
-void put16(bytes &out, uint32_t v) {
-    out.push_back(uint8_t(v));
-    out.push_back(uint8_t(v >> 8));
-}
-
 void put32(bytes &out, uint32_t v) {
-    put16(out, v);
-    put16(out, v >> 16);
+    for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> 8 * i));
 }
 
 artgen::art_set small_set() {
@@ -52,23 +46,17 @@ bytes surface(uint8_t width, uint8_t rows, bool bits24, int8_t nearX, int8_t nea
     return b;
 }
 
-// Writer control bytes (fuzz_checks.h) and buffer bytes.
-bytes writer_call(uint8_t writer, uint8_t flags, int32_t depth, int32_t width, int32_t height,
-                  uint16_t bitCount, uint32_t sizeImage, uint32_t colors, size_t fillBytes) {
+// Writer control bytes (fuzz_checks.h) and buffer bytes; the header as it
+// lies in memory, which on the little-endian machines the fuzzers run on is
+// the stored layout.
+bytes writer_call(uint8_t writer, uint8_t flags, int32_t depth, LONG width, LONG height,
+                  WORD bitCount, DWORD sizeImage, DWORD colors, size_t fillBytes) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {40, width, height, 1, bitCount, 0, sizeImage, 2835, 2835, colors, colors};
+    bi.bmiColors[0] = {0x30, 0x20, 0x10, 0};
     bytes b = {writer, flags};
     put32(b, uint32_t(depth));
-    put32(b, 40);
-    put32(b, uint32_t(width));
-    put32(b, uint32_t(height));
-    put16(b, 1);
-    put16(b, bitCount);
-    put32(b, 0);
-    put32(b, sizeImage);
-    put32(b, 2835);
-    put32(b, 2835);
-    put32(b, colors);
-    put32(b, colors);
-    put32(b, 0x00102030); // bmiColors[0]
+    b.insert(b.end(), reinterpret_cast<uint8_t *>(&bi), reinterpret_cast<uint8_t *>(&bi) + 44);
     for (size_t i = 0; i < fillBytes; ++i) b.push_back(uint8_t(i * 37 + 11));
     return b;
 }
