@@ -32,23 +32,13 @@ const corrupt_input kCorruptInputs[] = {
      "of width 0 are no longer walked"},
 };
 
-std::string corrupt_dir() {
-    std::string dir = ZEVART_CORRUPT_DIR;
-#ifdef _WIN32
-    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir; // the Unix root under Wine
-#endif
-    return dir;
-}
-
-std::string target_of(const std::string &file) {
-    return file.substr(0, file.find('/'));
-}
+const std::string kDir = testing_support::host_path(ZEVART_CORRUPT_DIR);
 
 TEST(CorruptInputs, EachIsHandledSoundly) {
     testing_support::temp_dir folder;
     for (const corrupt_input &c : kCorruptInputs) {
-        const std::vector<uint8_t> in = artgen::load_file(corrupt_dir() + "/" + c.file);
-        const std::string target = target_of(c.file);
+        const std::vector<uint8_t> in = artgen::load_file(kDir + "/" + c.file);
+        const std::string target = std::string(c.file).substr(0, std::string(c.file).find('/'));
         int code = kNoLoad;
         std::string fault;
         if (target == "loader")
@@ -68,9 +58,9 @@ TEST(CorruptInputs, EachIsHandledSoundly) {
 TEST(CorruptInputs, EveryFileHasARow) {
     std::set<std::string> rows;
     for (const corrupt_input &c : kCorruptInputs) rows.insert(c.file);
-    for (const auto &e : fs::recursive_directory_iterator(corrupt_dir())) {
+    for (const auto &e : fs::recursive_directory_iterator(kDir)) {
         if (!e.is_regular_file()) continue;
-        const std::string name = fs::relative(e.path(), corrupt_dir()).generic_string();
+        const std::string name = fs::relative(e.path(), kDir).generic_string();
         EXPECT_TRUE(rows.count(name)) << name << " has no row in " << __FILE__;
     }
 }

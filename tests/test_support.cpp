@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -42,13 +43,45 @@ int load_set(art_handle &h, const artgen::art_set &set) {
     return load_bytes(h, artgen::write_bmp(set), artgen::write_prt(set));
 }
 
-std::string sample_dir() {
-    std::string dir = ZEVART_SAMPLE_DIR;
+size_t block_size(const artgen::image &im) {
+    const size_t rows = size_t(im.height < 0 ? -int64_t(im.height) : im.height);
+    return rows * size_t(im.type == 4 || im.type == 5 ? (((int64_t(im.width) - 1) >> 5) + 1) * 4
+                                                      : im.rowBytes);
+}
+
+std::vector<size_t> block_offsets(const artgen::art_set &set) {
+    std::vector<size_t> at;
+    size_t next = 0;
+    for (const artgen::image &im : set.images) {
+        at.push_back(im.offset.value_or(uint32_t(next)));
+        next = std::max(next, at.back() + im.pixels.size());
+    }
+    return at;
+}
+
+size_t blocks_end(const artgen::art_set &set) {
+    const std::vector<size_t> at = block_offsets(set);
+    size_t end = 0;
+    for (size_t i = 0; i < at.size(); ++i) end = std::max(end, at[i] + block_size(set.images[i]));
+    return end;
+}
+
+std::vector<blit_level> blit_levels() {
+    std::vector<blit_level> out;
+    for (blit_level l : {BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2})
+        if (blit_kernels_for(l).level == l) out.push_back(l);
+    return out;
+}
+
+std::string host_path(std::string path) {
 #ifdef _WIN32
-    // Under Wine the Unix root is drive Z:.
-    if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
+    if (!path.empty() && path[0] == '/') path = "Z:" + path; // the Unix root under Wine
 #endif
-    return dir;
+    return path;
+}
+
+std::string sample_dir() {
+    return host_path(ZEVART_SAMPLE_DIR);
 }
 
 } // namespace testing_support

@@ -3,6 +3,7 @@
 
 #include "art_set.h"
 #include "artset_writer.h"
+#include "blitter.h"
 
 #include <string>
 #include <vector>
@@ -34,7 +35,19 @@ art_files save_set(const temp_dir &dir, const artgen::art_set &set,
 int load_bytes(art_handle &h, const std::vector<uint8_t> &bmp, const std::vector<uint8_t> &prt);
 int load_set(art_handle &h, const artgen::art_set &set);
 
-// Folder of the bundled sample set, usable by this build's file functions.
+// An image's pixel block as the loader sizes it, where write_bmp puts each
+// block in the pixel area, and the end of the last block there.
+size_t block_size(const artgen::image &im);
+std::vector<size_t> block_offsets(const artgen::art_set &set);
+size_t blocks_end(const artgen::art_set &set);
+
+// The levels of pixel loops this processor runs, each once: forcing a level
+// is how the fallbacks are tested on a processor that has better.
+std::vector<blit_level> blit_levels();
+
+// A path of the build machine as this build's file functions take it, and
+// the folder of the bundled sample set so.
+std::string host_path(std::string path);
 std::string sample_dir();
 
 } // namespace testing_support
