@@ -49,8 +49,8 @@ bytes surface(uint8_t width, uint8_t rows, bool bits24, int8_t nearX, int8_t nea
 // Writer control bytes (fuzz_checks.h) and buffer bytes; the header as it
 // lies in memory, which on the little-endian machines the fuzzers run on is
 // the stored layout.
-bytes writer_call(uint8_t writer, uint8_t flags, int32_t depth, LONG width, LONG height,
-                  WORD bitCount, DWORD sizeImage, DWORD colors, size_t fillBytes) {
+bytes writer_input(uint8_t writer, uint8_t flags, int32_t depth, LONG width, LONG height,
+                   WORD bitCount, DWORD sizeImage, DWORD colors, size_t fillBytes) {
     BITMAPINFO bi{};
     bi.bmiHeader = {40, width, height, 1, bitCount, 0, sizeImage, 2835, 2835, colors, colors};
     bi.bmiColors[0] = {0x30, 0x20, 0x10, 0};
@@ -100,14 +100,14 @@ int main(int argc, char **argv) {
     // What the viewer saves: its 32-bit surface in three depths, an 8-bit
     // image block with its palette, a 1-bit block with two colours; the
     // other pairs of the true-colour writer; a file there already.
-    save("writers", "surface32", writer_call(0, 0, 0, 5, 3, 32, 0, 0, 60));
-    save("writers", "surface24", writer_call(0, 0, 24, 5, -3, 32, 0, 0, 60));
-    save("writers", "surface16", writer_call(0, 16, 16, 7, 2, 32, 0, 0, 56));
-    save("writers", "from24", writer_call(0, 0, 32, 4, 2, 24, 0, 0, 24));
-    save("writers", "from16", writer_call(0, 0, 0, 3, 3, 16, 0, 0, 18));
-    save("writers", "image8", writer_call(1, 0, 0, 6, -5, 8, 40, 256, 1064));
-    save("writers", "mask8", writer_call(1, 0, 0, 33, -2, 1, 16, 2, 24));
-    save("writers", "mask1", writer_call(2, 0, 0, 33, 2, 1, 0, 2, 24));
-    save("writers", "folded", writer_call(0, 0x80, 2, 330, 160, 2, 0, 0, 64));
+    save("writers", "surface32", writer_input(0, 0, 0, 5, 3, 32, 0, 0, 60));
+    save("writers", "surface24", writer_input(0, 0, 24, 5, -3, 32, 0, 0, 60));
+    save("writers", "surface16", writer_input(0, 16, 16, 7, 2, 32, 0, 0, 56));
+    save("writers", "from24", writer_input(0, 0, 32, 4, 2, 24, 0, 0, 24));
+    save("writers", "from16", writer_input(0, 0, 0, 3, 3, 16, 0, 0, 18));
+    save("writers", "image8", writer_input(1, 0, 0, 6, -5, 8, 40, 256, 1064));
+    save("writers", "mask8", writer_input(1, 0, 0, 33, -2, 1, 16, 2, 24));
+    save("writers", "mask1", writer_input(2, 0, 0, 33, 2, 1, 0, 2, 24));
+    save("writers", "folded", writer_input(0, 0x80, 2, 330, 160, 2, 0, 0, 64));
     return 0;
 }
