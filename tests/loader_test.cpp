@@ -236,6 +236,8 @@ const corrupt_case kCorrupt[] = {
     {"more extended info than frames", ART_ERR_FORMAT, [](art_set &s) { s.extInfoCountField = 2; }},
     {"image count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.imageCountField = ~0u; }},
     {"picture count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.picCountField = ~0u; }},
+    {"group count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.groupCountField = ~0u; }},
+    {"frame count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.frameCountField = ~0u; }},
     {"group frame count past the records", ART_ERR_FORMAT,
      [](art_set &s) { s.groups[0].frameCountField = 2, s.frameCountField = 2; }},
     {"picture count past the records", ART_ERR_FORMAT,
