@@ -33,8 +33,11 @@ bool write_object(int kind, uint32_t index, DWORD filter) {
     // left from an earlier save names no depth for them.
     mem_image *image = saved_image(g_pArt, kind, index);
     const RGBQUAD *table = nullptr;
+    std::vector<uint8_t> aligned;
+    const uint8_t *rows = nullptr;
     return filter == 4 && image && indexed_file_header(*image, &g_bmi, &table) &&
-           DIBitsToFile8(g_szSavePath, image->pixels, &g_bmi, table);
+           indexed_file_rows(*image, aligned, &rows) &&
+           DIBitsToFile8(g_szSavePath, rows, &g_bmi, table);
 }
 
 } // namespace

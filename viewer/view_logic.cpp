@@ -4,6 +4,7 @@
 #include <limits.h>
 #include <stdint.h>
 
+#include <algorithm>
 #include <new>
 
 uint32_t object_count(const art_handle *art, int kind) {
@@ -119,10 +120,23 @@ bool image_block_size(const mem_image &image, uint32_t *size) {
     return true;
 }
 
+namespace {
+
+// Bytes per row of an image's indexed file: whole 32-bit words.
+long long file_row_bytes(const mem_image &image) {
+    const long long width = image.width > 0 ? image.width : 0;
+    const bool mask = image.type == 4 || image.type == 5;
+    return mask ? 4 * ((width + 31) / 32) : (width + 3) / 4 * 4;
+}
+
+} // namespace
+
 bool indexed_file_header(const mem_image &image, BITMAPINFO *info, const RGBQUAD **table) {
     static const RGBQUAD kMaskColors[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
-    uint32_t size;
-    if (!image_block_size(image, &size)) return false;
+    const long long rows = image.height < 0 ? -(long long)image.height : image.height;
+    const long long row = file_row_bytes(image);
+    if (row > 0 && rows > UINT32_MAX / row) return false;
+    const uint32_t size = uint32_t(row * rows);
     BITMAPINFOHEADER &h = info->bmiHeader;
     const long long height = image.height;
     h.biWidth = image.width;
@@ -139,6 +153,25 @@ bool indexed_file_header(const mem_image &image, BITMAPINFO *info, const RGBQUAD
         h.biClrUsed = palette->colorCount;
         *table = palette->colors;
     }
+    return true;
+}
+
+bool indexed_file_rows(const mem_image &image, std::vector<uint8_t> &aligned,
+                       const uint8_t **rows) {
+    const size_t row = size_t(file_row_bytes(image));
+    const size_t stored = image.rowBytes > 0 ? size_t(image.rowBytes) : 0;
+    *rows = image.pixels;
+    if (image.type == 4 || image.type == 5 || stored == row || row == 0) return true;
+    const size_t count = size_t(image.height < 0 ? -(long long)image.height : image.height);
+    try {
+        aligned.assign(row * count, 0);
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    const size_t used = std::min(stored, size_t(image.width));
+    for (size_t y = 0; y < count; ++y)
+        std::copy_n(image.pixels + y * stored, used, &aligned[y * row]);
+    *rows = aligned.data();
     return true;
 }
 

@@ -8,6 +8,8 @@
 
 #include <stdint.h>
 
+#include <vector>
+
 // Kinds of object on display.
 enum {
     OBJ_IMAGE = 1,
@@ -67,14 +69,21 @@ mem_image *saved_image(art_handle *art, int kind, uint32_t index);
 // False when it does not fit 32 bits.
 bool image_block_size(const mem_image &image, uint32_t *size);
 
-// Prepares `info` for writing the image's own pixel block with
-// DIBitsToFile8: biWidth the image's width, biHeight minus its height (rows
-// top row first, as stored), biSizeImage the block's size; an 8-bit image
-// gets biBitCount 8, biClrUsed its palette's colour count and that palette
-// as `table`; a 1-bit one biBitCount 1, biClrUsed and biClrImportant 2 and
-// white, then black. Other fields stay. False (info untouched) when the
-// block's size does not fit 32 bits.
+// Prepares `info` for writing the image's own pixels with DIBitsToFile8:
+// biWidth the image's width, biHeight minus its height (rows top row first,
+// as stored), biSizeImage the size of the rows indexed_file_rows lays out; an
+// 8-bit image gets biBitCount 8, biClrUsed its palette's colour count and
+// that palette as `table`; a 1-bit one biBitCount 1, biClrUsed and
+// biClrImportant 2 and white, then black. Other fields stay. False (info
+// untouched) when that size does not fit 32 bits.
 bool indexed_file_header(const mem_image &image, BITMAPINFO *info, const RGBQUAD **table);
+
+// The image's rows as a bitmap file holds them, each a whole number of 32-bit
+// words: the stored block itself when its rows are so already (every 1-bit
+// image, an 8-bit one whose rowBytes is its width raised to a multiple of 4),
+// else a copy in `aligned`, each row cut to the width and padded with zeros.
+// False when the copy does not fit in memory.
+bool indexed_file_rows(const mem_image &image, std::vector<uint8_t> &aligned, const uint8_t **rows);
 
 // Reads an index as the "%u" scan conversion does: white space skipped, an
 // optional sign (a minus wraps the number around 2^32), then decimal digits;

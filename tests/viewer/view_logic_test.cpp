@@ -373,10 +373,10 @@ TEST(ViewLogic, PreparesIndexedFilesFromTheImagesOwnBlock) {
     const struct {
         int32_t rowBytes, height, width;
         int16_t type;
-        uint32_t size; // the block's bytes
+        uint32_t size; // the file's pixel bytes: rows of whole 32-bit words
     } cases[] = {
-        {4, 2, 3, 0, 8},   {3, -3, 3, 0, 9},
-        {7, 5, 7, 1, 35},  {5, 0, 5, 0, 0},
+        {4, 2, 3, 0, 8},   {3, -3, 3, 0, 12},
+        {7, 5, 7, 1, 40},  {5, 0, 5, 0, 0},
         {0, 2, 33, 4, 16}, {0, 2, 32, 4, 8},
         {0, 3, 1, 5, 12},  {0, -2, 65, 4, 24},
         {0, 2, 0, 4, 0},   {1 << 20, 4095, 1 << 20, 0, 0xFFF00000u},
@@ -422,6 +422,39 @@ TEST(ViewLogic, PreparesIndexedFilesFromTheImagesOwnBlock) {
     uint32_t size = 5;
     EXPECT_FALSE(image_block_size(huge, &size));
     EXPECT_EQ(size, 5u);
+}
+
+// Rows of an 8-bit image that are not whole 32-bit words are laid out anew
+// for the file, cut to the width and padded with zeros; others are written
+// as stored.
+TEST(ViewLogic, LaysOutIndexedFileRowsAsWholeWords) {
+    const uint8_t block[] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+    const struct {
+        int32_t rowBytes, height, width;
+        int16_t type;
+        std::vector<uint8_t> file; // empty: the block itself
+    } cases[] = {
+        {3, 2, 3, 0, {1, 2, 3, 0, 4, 5, 6, 0}},
+        {8, -2, 3, 0, {1, 2, 3, 0, 9, 10, 11, 0}},
+        {5, 1, 5, 0, {1, 2, 3, 4, 5, 0, 0, 0}},
+        {4, 3, 4, 0, {}},
+        {4, 2, 33, 4, {}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE("rowBytes " + std::to_string(c.rowBytes) + ", width " +
+                     std::to_string(c.width));
+        mem_image image{c.rowBytes, const_cast<uint8_t *>(block), c.height, c.width, c.type,
+                        nullptr};
+        std::vector<uint8_t> aligned;
+        const uint8_t *rows = nullptr;
+        ASSERT_TRUE(indexed_file_rows(image, aligned, &rows));
+        if (c.file.empty()) {
+            EXPECT_EQ(rows, block);
+        } else {
+            ASSERT_EQ(rows, aligned.data());
+            EXPECT_EQ(aligned, c.file);
+        }
+    }
 }
 
 } // namespace
