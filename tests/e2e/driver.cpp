@@ -27,13 +27,14 @@ struct find_state {
     DWORD pid;
     std::function<bool(HWND)> match;
     HWND found;
+    bool hiddenToo = false;
 };
 
 BOOL CALLBACK find_proc(HWND hwnd, LPARAM param) {
     auto *s = reinterpret_cast<find_state *>(param);
     DWORD pid = 0;
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == s->pid && IsWindowVisible(hwnd) && s->match(hwnd)) {
+    if (pid == s->pid && (s->hiddenToo || IsWindowVisible(hwnd)) && s->match(hwnd)) {
         s->found = hwnd;
         return FALSE;
     }
@@ -296,10 +297,13 @@ bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
 }
 
 HWND selection_dialog(const viewer &v) {
-    HWND dialog = nullptr;
-    while ((dialog = FindWindowExA(nullptr, dialog, "#32770", nullptr)))
-        if (GetWindow(dialog, GW_OWNER) == v.main() && GetDlgItem(dialog, IDC_TREE)) return dialog;
-    return nullptr;
+    // Enumerated from a snapshot: a window that goes meanwhile ends no search.
+    find_state s{
+        v.pid(),
+        [&](HWND h) { return GetWindow(h, GW_OWNER) == v.main() && GetDlgItem(h, IDC_TREE); },
+        nullptr, true};
+    EnumWindows(find_proc, reinterpret_cast<LPARAM>(&s));
+    return s.found;
 }
 
 HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
@@ -339,7 +343,11 @@ HWND focus_of(HWND hwnd) {
 save_dialog save_object(const viewer &v, const std::string &path, int filter) {
     save_dialog result;
     v.command(ID_FILE_SAVEOBJECT);
-    HWND dialog = find_dialog(v.pid(), "Save Object");
+    // A message instead of the dialog ends the wait.
+    HWND dialog = nullptr;
+    wait_until([&] {
+        return (dialog = find_dialog(v.pid(), "Save Object", 0)) || find_message_box(v.pid(), 0);
+    });
     if (!dialog) return result;
     HWND types = GetDlgItem(dialog, 0x470); // the file-type list
     int count = int(SendMessageA(types, CB_GETCOUNT, 0, 0));
@@ -354,6 +362,8 @@ save_dialog save_object(const viewer &v, const std::string &path, int filter) {
         result.filters.push_back(text);
     }
     result.shownFilter = int(SendMessageA(types, CB_GETCURSEL, 0, 0)) + 1;
+    filter = std::min(filter, count);
+    result.chosenFilter = filter > 0 ? filter : result.shownFilter;
     if (filter > 0) {
         // As a person's choice in the list: the selection, then its notices.
         SendMessageA(types, CB_SETCURSEL, WPARAM(filter - 1), 0);

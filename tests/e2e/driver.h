@@ -117,12 +117,14 @@ void click_spin(HWND spin, bool up);
 HWND focus_of(HWND anyWindowOfTheThread);
 
 // File, Save Object: in the save dialog, chooses filter `filter` (1-based;
-// 0 leaves the one shown) and saves under `path` (empty: Cancel). Tells
-// what the dialog offered.
+// 0 leaves the one shown, one past the list takes its last) and saves under
+// `path` (empty: Cancel). Tells what the dialog offered; a message box
+// instead of the dialog is left for the caller.
 struct save_dialog {
     bool came = false;                // the dialog came and went
     std::vector<std::string> filters; // the entries of its file-type list
     int shownFilter = 0;              // the entry selected when it opened, 1-based
+    int chosenFilter = 0;             // the entry selected when confirmed, 1-based
 };
 save_dialog save_object(const viewer &v, const std::string &path, int filter);
 
