@@ -1,0 +1,48 @@
+// stress_probe.dll: loaded into zevart_viewer.exe by a thread the stress walk
+// starts there; it subclasses the main window. It asks zevart.dll, from inside
+// the viewer, whether an animation still runs in the main window: when the
+// walk sends it the query message, and right after the window has handled
+// WM_DESTROY (an animation left then would draw into a window that is gone).
+// The answers go to shared memory the walk made.
+#include "stress_probe.h"
+
+#include "art_handle.h"
+
+namespace {
+
+probe_report *g_report;
+WNDPROC g_windowProc;
+
+// Whether the library still plays an animation in `window` (its repaint of
+// the window's animation, sent to a memory device context, says so).
+LONG animation_in(HWND window) {
+    HDC dc = CreateCompatibleDC(nullptr);
+    bool playing = redraw_groupWindow(window, dc);
+    DeleteDC(dc);
+    return playing ? 1 : 0;
+}
+
+LRESULT CALLBACK probe_proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
+    static const UINT query = RegisterWindowMessageA(kProbeQuery);
+    if (msg == query) {
+        g_report->playingAtQuery = animation_in(window);
+        return 0;
+    }
+    LRESULT result = CallWindowProcA(g_windowProc, window, msg, wParam, lParam);
+    if (msg == WM_DESTROY) g_report->playingAfterDestroy = animation_in(window);
+    return result;
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    HANDLE mapping = OpenFileMappingA(FILE_MAP_WRITE, FALSE, kProbeMapping);
+    g_report = mapping ? static_cast<probe_report *>(
+                             MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(probe_report)))
+                       : nullptr;
+    if (!g_report) return FALSE;
+    g_windowProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        g_report->mainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(probe_proc)));
+    return g_windowProc != nullptr;
+}
