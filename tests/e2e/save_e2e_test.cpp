@@ -72,10 +72,6 @@ std::vector<uint8_t> expected_file(art_handle *art, int kind, unsigned index, in
     return artgen::load_file(file);
 }
 
-uint32_t u32(const std::vector<uint8_t> &b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
-}
-
 bool exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
@@ -143,17 +139,7 @@ TEST_F(Saving, WritesAnImageInFourDepthsAndAPictureFromItsImage) {
     }
     EXPECT_FALSE(exists(g_scratch + "\\image-8.bmp")) << "no extension is added";
 
-    // The 8-bit file holds the stored block and the palette, colour 0 too.
-    std::vector<uint8_t> file = artgen::load_file(g_scratch + "\\image-8");
-    const mem_image &image = art->images[0];
-    const mem_palette &palette = *image.palette;
-    const uint32_t offset = 54 + 4 * palette.colorCount;
-    ASSERT_EQ(file.size(), offset + block_bytes(image));
-    EXPECT_EQ(u32(file, 10), offset);
-    EXPECT_EQ(std::memcmp(&file[54], palette.colors, 4 * palette.colorCount), 0);
-    const uint8_t *pixels = image.pixels;
-    EXPECT_EQ(std::memcmp(&file[offset], pixels, block_bytes(image)), 0);
-    EXPECT_EQ(int32_t(u32(file, 22)), -image.height) << "top row first";
+    const std::vector<uint8_t> file = artgen::load_file(g_scratch + "\\image-8");
 
     // Picture 1 shows image 0 at an offset: its 8-bit file is the image's.
     ASSERT_EQ(art->pics[1].image, &art->images[0]);
@@ -175,17 +161,8 @@ TEST_F(Saving, WritesAShadowMaskAsAOneBitFile) {
 
     std::vector<uint8_t> file = save("mask-1.bmp", 4);
     EXPECT_TRUE(file == expected_file(set->art, IMAGE, 0, 4)) << "differs from the library's";
-    ASSERT_EQ(file.size(), 54u + 8 + 16) << "16 pixel bytes";
-    EXPECT_EQ(u32(file, 2), 78u) << "file size";
-    EXPECT_EQ(u32(file, 10), 62u) << "pixel offset";
+    ASSERT_EQ(file.size(), 54u + 8 + 16) << "two colours, 16 pixel bytes";
     EXPECT_EQ(file[28], 1) << "bits per pixel";
-    EXPECT_EQ(int32_t(u32(file, 22)), -2) << "height";
-    EXPECT_EQ(u32(file, 46), 2u) << "colours used";
-    EXPECT_EQ(u32(file, 50), 2u) << "colours important";
-    EXPECT_EQ(u32(file, 54), 0x00FFFFFFu) << "white first";
-    EXPECT_EQ(u32(file, 58), 0u) << "then black";
-    const uint8_t *pixels = set->art->images[0].pixels;
-    EXPECT_EQ(std::memcmp(&file[62], pixels, 16), 0) << "the stored rows";
 
     EXPECT_TRUE(save("mask-32.bmp", 1) == expected_file(set->art, IMAGE, 0, 1))
         << "the mask darkening orange";

@@ -1,8 +1,7 @@
-// The selection dialog and the Select commands driven from outside: its
-// template, typing and spinning indexes with Automatic Update on and off,
-// Apply, Ok and the ways to hide it, Extended Info, the structure tree of
-// every kind read through the tree control, and the index text each kind
-// remembers.
+// The selection dialog and the Select commands driven from outside: typing
+// and spinning indexes with Automatic Update on and off, Apply, Ok and the
+// ways to hide it, Extended Info, the structure tree of every kind read
+// through the tree control, and the index text each kind remembers.
 #include "e2e_support.h"
 #include "resource.h"
 
@@ -16,84 +15,6 @@ namespace {
 
 using namespace e2e;
 using drive::tree_item;
-
-// ----- the dialog template, read from the program file -----
-
-struct template_item {
-    DWORD style, exStyle;
-    short x, y, cx, cy;
-    int id;
-    std::string cls, text;
-};
-
-// A name or ordinal field of a dialog template; standard classes by atom.
-std::string sz_or_ord(const WORD *&p) {
-    static const char *const kAtoms[] = {"Button",  "Edit",      "Static",
-                                         "ListBox", "ScrollBar", "ComboBox"};
-    if (*p == 0xFFFF) {
-        WORD atom = p[1];
-        p += 2;
-        return atom >= 0x80 && atom <= 0x85 ? kAtoms[atom - 0x80] : "#" + std::to_string(atom);
-    }
-    std::string s;
-    while (*p) s += char(*p++);
-    ++p;
-    return s;
-}
-
-TEST(SelectionDialog, TheTemplateHasTheDesignedControlsSizesAndStyles) {
-    HMODULE exe = LoadLibraryExA(g_viewerExe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
-    ASSERT_TRUE(exe);
-    HRSRC res = FindResourceA(exe, MAKEINTRESOURCEA(IDD_SELECT), MAKEINTRESOURCEA(5)); // RT_DIALOG
-    ASSERT_TRUE(res) << "dialog resource 134";
-    const auto *t = static_cast<const DLGTEMPLATE *>(LockResource(LoadResource(exe, res)));
-    EXPECT_EQ(t->style, DWORD(DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU))
-        << "not visible at creation";
-    EXPECT_EQ(t->x, 0);
-    EXPECT_EQ(t->y, 0);
-    EXPECT_EQ(t->cx, 195);
-    EXPECT_EQ(t->cy, 214);
-    const WORD *p = reinterpret_cast<const WORD *>(t + 1);
-    EXPECT_EQ(sz_or_ord(p), "") << "no menu";
-    EXPECT_EQ(sz_or_ord(p), "") << "the standard class";
-    EXPECT_EQ(sz_or_ord(p), "") << "an empty caption";
-    EXPECT_EQ(*p++, 8) << "point size";
-    EXPECT_EQ(sz_or_ord(p), "MS Sans Serif");
-
-    const DWORD child = WS_CHILD | WS_VISIBLE;
-    const template_item want[] = {
-        {child | WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 0, 7, 7, 59, 12, IDC_INDEX, "Edit", ""},
-        {child | BS_AUTOCHECKBOX | WS_TABSTOP, 0, 7, 24, 79, 12, IDC_AUTOUPDATE, "Button",
-         "&Automatic Update"},
-        {child | UDS_WRAP | UDS_SETBUDDYINT | UDS_NOTHOUSANDS | UDS_ARROWKEYS | UDS_HOTTRACK, 0, 67,
-         7, 11, 12, IDC_SPIN, "msctls_updown32", "Spin1"},
-        {child | BS_PUSHBUTTON | WS_TABSTOP, 0, 95, 23, 93, 13, IDC_SELECT_OK, "Button", "&Ok"},
-        {child | BS_PUSHBUTTON | WS_TABSTOP, 0, 95, 7, 93, 13, IDC_APPLY, "Button", "&Apply"},
-        {child | BS_AUTOCHECKBOX | BS_PUSHLIKE | WS_TABSTOP, 0, 95, 39, 93, 13, IDC_EXTENDEDINFO,
-         "Button", "&Extended Info"},
-        {child | TVS_HASBUTTONS | TVS_HASLINES | TVS_LINESATROOT | TVS_EDITLABELS |
-             TVS_DISABLEDRAGDROP | WS_TABSTOP,
-         WS_EX_CLIENTEDGE, 7, 59, 181, 147, IDC_TREE, "SysTreeView32", "Tree1"},
-    };
-    ASSERT_EQ(t->cdit, 7);
-    for (const template_item &w : want) {
-        p = reinterpret_cast<const WORD *>((reinterpret_cast<uintptr_t>(p) + 3) & ~uintptr_t(3));
-        const auto *item = reinterpret_cast<const DLGITEMTEMPLATE *>(p);
-        SCOPED_TRACE("control " + std::to_string(w.id) + " " + w.text);
-        EXPECT_EQ(item->id, w.id) << "tab order";
-        EXPECT_EQ(item->style, w.style);
-        EXPECT_EQ(item->dwExtendedStyle, w.exStyle);
-        EXPECT_EQ(item->x, w.x);
-        EXPECT_EQ(item->y, w.y);
-        EXPECT_EQ(item->cx, w.cx);
-        EXPECT_EQ(item->cy, w.cy);
-        p = reinterpret_cast<const WORD *>(item + 1);
-        EXPECT_STRCASEEQ(sz_or_ord(p).c_str(), w.cls.c_str());
-        EXPECT_EQ(sz_or_ord(p), w.text);
-        p += 1 + *p / 2; // creation data
-    }
-    FreeLibrary(exe);
-}
 
 // ----- the tree as designed, built from the records of a loaded set -----
 
@@ -110,18 +31,13 @@ public:
     void image(int d, int index) {
         add(d, "Image: %d [%08X]", index, unsigned(index));
         if (index < 0) { // a picture without an image: its nodes stay, empty
-            add(d + 1, "");
-            for (int i = 0; i < 4; ++i) add(d + 2, "");
-            add(d + 1, "");
-            add(d + 1, "");
+            for (int depth : {1, 2, 2, 2, 2, 1, 1}) add(d + depth, "");
             return;
         }
         const mem_image &im = art_->images[index];
         rect(d + 1, IMAGE, unsigned(index));
-        const mem_palette *palette = im.palette;
-        const int type = im.type;
-        add(d + 1, "Palette: %u", unsigned(palette - art_->palettes));
-        add(d + 1, "Type: %d", type);
+        add(d + 1, "Palette: %u", unsigned(im.palette - art_->palettes));
+        add(d + 1, "Type: %d", int(im.type));
     }
     void picture(int d, unsigned index) {
         add(d, "Picture: %d [%08X]", int(index), index);
@@ -130,9 +46,8 @@ public:
         image(d + 1, im ? int(im - art_->images) : -1);
     }
     void frame(int d, unsigned index, int ext) {
-        const mem_frame &f = art_->frames[index];
-        const unsigned count = f.picCount;
-        const mem_pic *pics = f.pics;
+        const unsigned count = art_->frames[index].picCount;
+        const mem_pic *pics = art_->frames[index].pics;
         add(d, "Frame: %d [%08X]", int(index), index);
         rect(d + 1, FRAME, index);
         if (ext >= 0) {
@@ -153,10 +68,7 @@ public:
         for (unsigned k = 0; k < g.frameCount; ++k)
             frame(d + 2, unsigned(g.frames - art_->frames) + k,
                   g.extInfo ? int(g.extInfo - art_->extInfos) + int(k) : -1);
-        if (g.appendixCount)
-            add(d + 1, "Appendix (%d)", int(g.appendixCount));
-        else
-            add(d + 1, "No Appendix");
+        add(d + 1, g.appendixCount ? "Appendix (%d)" : "No Appendix", int(g.appendixCount));
         for (unsigned j = 0; j < g.appendixCount; ++j) {
             add(d + 2, "apdx %d", int(j));
             for (int w = 0; w < 4; ++w)
@@ -168,10 +80,9 @@ private:
     void rect(int d, int kind, unsigned index) {
         RECT r = rect_of(art_, kind, index);
         add(d, "Rect");
-        add(d + 1, "left: %d", int(r.left));
-        add(d + 1, "top: %d", int(r.top));
-        add(d + 1, "right: %d", int(r.right));
-        add(d + 1, "bottom: %d", int(r.bottom));
+        const char *const names[] = {"left", "top", "right", "bottom"};
+        const LONG values[] = {r.left, r.top, r.right, r.bottom};
+        for (int i = 0; i < 4; ++i) add(d + 1, "%s: %d", names[i], int(values[i]));
     }
     void add(int depth, const char *format, ...) {
         char text[256];
@@ -309,12 +220,6 @@ TEST_F(Selection, AppliesTypedAndSpunIndexesAtOnceOnlyWithAutomaticUpdate) {
     press(IDC_APPLY);
     EXPECT_EQ(root(), "Image: 6 [00000006]");
     EXPECT_EQ(drive::focus_of(dialog), GetDlgItem(dialog, IDC_APPLY));
-    set_index("  12abc");
-    press(IDC_APPLY);
-    EXPECT_EQ(root(), "Image: 12 [0000000C]") << "white space, then a number, then text";
-    set_index("-1");
-    press(IDC_APPLY);
-    EXPECT_EQ(root(), rootLast) << "a minus wraps to a large number";
 }
 
 TEST_F(Selection, OkAppliesAndHidesEnterEscapeAndCloseHideOnlyExtendedInfoFitsTheHeight) {
@@ -364,12 +269,6 @@ TEST_F(Selection, TheTreeListsEachKindDownToItsImagesAndKeepsNodesExpanded) {
     ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
     std::vector<tree_item> all = items();
     EXPECT_EQ(tree_differs(all, expected(art, IMAGE, 0)), "");
-    const mem_image &image0 = art->images[0];
-    const int width = image0.width, height = image0.height;
-    for (const std::string &text :
-         {std::string("left: 0"), std::string("top: 0"), "right: " + std::to_string(width),
-          "bottom: " + std::to_string(height)})
-        EXPECT_TRUE(find_item(all, text)) << text;
     ASSERT_EQ(all.size(), 8u);
     EXPECT_TRUE(all[0].expanded && all[1].expanded) << "an image's object and rect nodes";
 
@@ -390,13 +289,10 @@ TEST_F(Selection, TheTreeListsEachKindDownToItsImagesAndKeepsNodesExpanded) {
     set_index("2");
     all = items();
     EXPECT_EQ(tree_differs(all, expected(art, GROUP, 2)), "");
-    // Numbers of the sample, as written in its records.
-    for (const char *text :
-         {"Group: 2 [00000002]", "unknown1 = 544F5243", "unknown2 = 00000006",
-          "Extended Information: Yes", "Frames (6)", "Frame: 18 [00000012]", "Extended info: 8",
-          "unknown 1 = A0", "unknown 2 = 01", "Extended info: 13", "Pictures (2)",
-          "Picture: 36 [00000024]", "Image: 32 [00000020]", "Appendix (2)", "apdx 1",
-          "unknown 1 = DEADBEEF", "unknown 4 = 80000000", "unknown 1 = 01"})
+    // Numbers of the sample, as written in its records: the reference
+    // above reads the same records.
+    for (const char *text : {"unknown1 = 544F5243", "Extended info: 8", "unknown 1 = A0",
+                             "Image: 32 [00000020]", "unknown 1 = DEADBEEF"})
         EXPECT_TRUE(find_item(all, text)) << text;
 
     // The frames node opened, the appendix node left closed; another group
