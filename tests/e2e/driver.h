@@ -11,6 +11,8 @@
 
 #include <commctrl.h>
 
+#include "viewer_probe.h"
+
 #include <stdint.h>
 
 #include <functional>
@@ -53,6 +55,8 @@ public:
     bool wait_exit(DWORD *exitCode, int ms = kStepMs);
 
 private:
+    friend probe_report *probe(const viewer &v);
+    mutable probe_report *probe_ = nullptr;
     PROCESS_INFORMATION process_{};
     DWORD pid_ = 0;
     HWND main_ = nullptr;
@@ -75,9 +79,16 @@ void click(HWND dialog, int id);
 void choose_file(HWND fileDialog, const std::string &path);
 // Waits until the window is gone or hidden.
 bool wait_hidden(HWND hwnd, int ms = kStepMs);
-// Whether an item of the main window's menu is grayed, as it shows when its
-// menu is opened (menus cannot be read from another process).
+// ----- the probe inside the viewer (viewer_probe.h) -----
+
+// Loads the probe into the viewer once; its report, or null if it could not
+// be loaded.
+probe_report *probe(const viewer &v);
+// Whether an item of the main window's menu is grayed (a menu cannot be read
+// from another process: the probe reads it).
 bool menu_grayed(const viewer &v, UINT id);
+// Whether zevart.dll plays an animation in the main window.
+bool animation_playing(const viewer &v);
 
 // ----- high-level steps -----
 

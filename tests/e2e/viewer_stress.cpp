@@ -14,7 +14,6 @@
 #include "e2e_support.h"
 #include "resource.h"
 #include "sample_art.h"
-#include "stress_probe.h"
 
 #include <psapi.h>
 #include <winternl.h>
@@ -563,31 +562,9 @@ void Walk::finish() {
     check(d != nullptr, "no dialog for Select Group");
     send(GetDlgItem(d, IDC_INDEX), WM_SETTEXT, 0, LPARAM("0"));
     send(GetDlgItem(d, IDC_APPLY), BM_CLICK);
-    HANDLE mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
-                                        sizeof(probe_report), kProbeMapping);
-    auto *report = static_cast<probe_report *>(
-        MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, sizeof(probe_report)));
-    check(report != nullptr, "no shared memory for the probe");
-    *report = probe_report();
-    report->mainWindow = v_->main();
-    // LoadLibraryA lies where it lies here: kernel32 has one place in every process.
-    char probe[MAX_PATH];
-    GetModuleFileNameA(nullptr, probe, MAX_PATH);
-    strcpy(strrchr(probe, '\\') + 1, "stress_probe.dll");
-    void *remote = VirtualAllocEx(v_->process(), nullptr, sizeof probe, MEM_COMMIT, PAGE_READWRITE);
-    check(remote && WriteProcessMemory(v_->process(), remote, probe, sizeof probe, nullptr),
-          "no room for the probe's name in the viewer");
-    auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-        reinterpret_cast<void *>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "LoadLibraryA")));
-    HANDLE thread = CreateRemoteThread(v_->process(), nullptr, 0, load, remote, 0, nullptr);
-    DWORD loaded = 0;
-    check(thread && WaitForSingleObject(thread, drive::kStepMs) == WAIT_OBJECT_0 &&
-              GetExitCodeThread(thread, &loaded) && loaded,
-          "the probe did not load into the viewer");
-    CloseHandle(thread);
-    send(v_->main(), RegisterWindowMessageA(kProbeQuery));
-    check(report->playingAtQuery == 1, "the probe sees no animation while a group plays (" +
-                                           std::to_string(report->playingAtQuery) + ")");
+    probe_report *report = drive::probe(*v_);
+    check(report != nullptr, "the probe did not load into the viewer");
+    check(drive::animation_playing(*v_), "the probe sees no animation while a group plays");
 
     static const char *const kWays[] = {"File, Exit", "Escape", "Enter", "the close box"};
     const int way = pick(4);
@@ -600,8 +577,6 @@ void Walk::finish() {
     check(code == 0, "the viewer ended with code " + std::to_string(code));
     check(report->playingAfterDestroy == 0, "an animation outlived the main window's WM_DESTROY (" +
                                                 std::to_string(report->playingAfterDestroy) + ")");
-    UnmapViewOfFile(report);
-    CloseHandle(mapping);
 }
 
 } // namespace

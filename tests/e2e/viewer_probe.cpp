@@ -1,10 +1,5 @@
-// stress_probe.dll: loaded into zevart_viewer.exe by a thread the stress walk
-// starts there; it subclasses the main window. It asks zevart.dll, from inside
-// the viewer, whether an animation still runs in the main window: when the
-// walk sends it the query message, and right after the window has handled
-// WM_DESTROY (an animation left then would draw into a window that is gone).
-// The answers go to shared memory the walk made.
-#include "stress_probe.h"
+// The probe inside the viewer: it subclasses the main window when loaded.
+#include "viewer_probe.h"
 
 #include "art_handle.h"
 
@@ -23,11 +18,10 @@ LONG animation_in(HWND window) {
 }
 
 LRESULT CALLBACK probe_proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-    static const UINT query = RegisterWindowMessageA(kProbeQuery);
-    if (msg == query) {
-        g_report->playingAtQuery = animation_in(window);
-        return 0;
-    }
+    static const UINT question = RegisterWindowMessageA(kProbeQuestion);
+    if (msg == question)
+        return wParam ? LRESULT(GetMenuState(GetMenu(window), UINT(wParam), MF_BYCOMMAND))
+                      : animation_in(window);
     LRESULT result = CallWindowProcA(g_windowProc, window, msg, wParam, lParam);
     if (msg == WM_DESTROY) g_report->playingAfterDestroy = animation_in(window);
     return result;
