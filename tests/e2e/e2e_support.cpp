@@ -130,6 +130,16 @@ bool bare(const drive::picture &p, std::string &why) {
     return true;
 }
 
+// The file is there and can be read: the writer renames it into place and
+// may still hold it for a moment after.
+bool readable(const std::string &path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(f);
+    return true;
+}
+
 void Viewer::SetUp() {
     v = std::make_unique<drive::viewer>(g_viewerExe, g_sampleDir);
     ASSERT_TRUE(v->started()) << "the main window did not come";

@@ -78,6 +78,9 @@ std::function<bool(const drive::picture &, std::string &)> shows(const reference
 // Nothing but the window's own background.
 bool bare(const drive::picture &p, std::string &why);
 
+// The file is there and can be read (a saved file is renamed into place).
+bool readable(const std::string &path);
+
 // Starts the viewer for each test and ends it after.
 class Viewer : public ::testing::Test {
 protected:

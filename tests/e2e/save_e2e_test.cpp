@@ -76,16 +76,6 @@ bool exists(const std::string &path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The file is there and can be read: the writer renames it into place and
-// may still hold it for a moment after.
-bool readable(const std::string &path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(f);
-    return true;
-}
-
 class Saving : public Viewer {
 protected:
     void open(const set_files &f) {

@@ -15,21 +15,20 @@ namespace {
 using namespace e2e;
 using drive::picture;
 
-// Image 0: 600 x 400, a different colour in every 8 x 8 block and transparent
-// stripes; image 1 the same pattern in 400 x 300; image 2: 20 x 20 of one
-// colour.
+// Images 0 and 1: 600 x 400 and 400 x 300, a different colour in every 8 x 8
+// block and transparent stripes; image 2: 20 x 20 of one colour.
 set_files big_set() {
     artgen::art_set set;
     set.palettes.push_back(test_palette());
-    std::vector<uint8_t> px(600 * 400);
-    for (int y = 0; y < 400; ++y)
-        for (int x = 0; x < 600; ++x)
-            px[size_t(y) * 600 + x] = x % 50 < 4 ? 0 : uint8_t(1 + (x / 8 + y / 8 * 3) % 255);
-    set.images.push_back(artgen::image8(600, 400, 0, px));
-    std::vector<uint8_t> medium(400 * 300);
-    for (int y = 0; y < 300; ++y)
-        for (int x = 0; x < 400; ++x) medium[size_t(y) * 400 + x] = px[size_t(y) * 600 + x];
-    set.images.push_back(artgen::image8(400, 300, 0, medium));
+    for (int w : {600, 400}) {
+        const int h = w == 600 ? 400 : 300;
+        std::vector<uint8_t> px(size_t(w) * h);
+        for (size_t i = 0; i < px.size(); ++i) {
+            const int x = int(i % w), y = int(i / w);
+            px[i] = x % 50 < 4 ? 0 : uint8_t(1 + (x / 8 + y / 8 * 3) % 255);
+        }
+        set.images.push_back(artgen::image8(w, h, 0, px));
+    }
     set.images.push_back(artgen::image8(20, 20, 0, std::vector<uint8_t>(400, 200)));
     return save_set(set, "big");
 }

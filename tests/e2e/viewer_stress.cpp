@@ -189,16 +189,22 @@ private:
         printf("%5d %7.2f %s\n", step_, (GetTickCount() - start_) / 1000.0, what.c_str());
         fflush(stdout);
     }
+    // The viewer's windows on screen.
+    std::vector<HWND> shown_windows() {
+        std::vector<HWND> shown;
+        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == v_->pid() && IsWindowVisible(w)) shown.push_back(w);
+        }
+        return shown;
+    }
     // A failure names the step and the viewer's windows on screen.
     void check(bool ok, const std::string &why) {
         if (ok) return;
         std::string windows;
-        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == v_->pid() && IsWindowVisible(w))
-                windows += "\n  " + drive::window_class(w) + " \"" + drive::window_text(w) + "\"";
-        }
+        for (HWND w : shown_windows())
+            windows += "\n  " + drive::window_class(w) + " \"" + drive::window_text(w) + "\"";
         throw std::runtime_error("step " + std::to_string(step_) + ": " + why +
                                  "\nthe viewer's windows:" + windows);
     }
@@ -438,14 +444,6 @@ void Walk::scroll_or_size() {
     }
 }
 
-bool readable(const std::string &path) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                           OPEN_EXISTING, 0, nullptr);
-    if (f == INVALID_HANDLE_VALUE) return false;
-    CloseHandle(f);
-    return true;
-}
-
 // What is wrong with a bitmap file that should hold `bits` bits per pixel.
 std::string bitmap_fault(const std::vector<uint8_t> &f, int bits) {
     auto u32 = [&](size_t at) {
@@ -512,18 +510,11 @@ void Walk::save() {
 }
 
 void Walk::no_stray_window() {
-    HWND main = v_->main(), d = dialog();
-    check(IsWindow(main) != FALSE, "the main window is gone");
-    HWND other = nullptr;
-    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(w, &pid);
-        if (pid == v_->pid() && w != main && w != d && IsWindowVisible(w) &&
-            drive::window_class(w) == "#32770")
-            other = w;
-    }
-    check(!other, "a stray window: \"" + (other ? drive::window_text(other) : "") + "\" \"" +
-                      (other ? drive::message_text(other) : "") + "\"");
+    check(IsWindow(v_->main()) != FALSE, "the main window is gone");
+    for (HWND w : shown_windows())
+        check(w == v_->main() || w == dialog() || drive::window_class(w) != "#32770",
+              "a stray window: \"" + drive::window_text(w) + "\" \"" + drive::message_text(w) +
+                  "\"");
 }
 
 void Walk::finish() {
