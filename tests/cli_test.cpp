@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -477,6 +478,26 @@ TEST(Cli, BmpFilesAreTheViewersFiles) {
         }
         EXPECT_EQ(folder(out.path()).size(), files) << format << ": exactly the objects' files";
     }
+}
+
+// An 8-bit block stored with rows of 3 bytes: the file's rows are whole words.
+TEST(Cli, Bmp8RowsAreWholeWordsWhateverTheStoredRowLength) {
+    artgen::art_set set;
+    set.palettes.resize(1);
+    set.palettes[0].add(0, 0, 0);
+    set.palettes[0].add(255, 255, 255);
+    set.images.push_back(artgen::image8(3, 2, 0, {1, 0, 1, 0, 1, 0}, 3));
+    temp_dir dir, out;
+    const art_files s = testing_support::save_set(dir, set);
+    zevart({"export", "--format", "bmp8", "--kind", "image", s.bmp, s.prt, out.path()}, OK);
+    const std::vector<uint8_t> file = read_file(out.file("image-00000.bmp"));
+    const size_t pixels = 54 + 4 * 2;
+    ASSERT_EQ(file.size(), pixels + 8);
+    EXPECT_EQ(std::vector<uint8_t>(file.begin() + pixels, file.end()),
+              (std::vector<uint8_t>{1, 0, 1, 0, 0, 1, 0, 0}));
+    uint32_t sizeImage;
+    std::memcpy(&sizeImage, &file[34], 4);
+    EXPECT_EQ(sizeImage, 8u);
 }
 
 #ifdef ZEVART_TEST_IMAGE_FORMATS

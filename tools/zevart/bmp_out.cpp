@@ -1,7 +1,11 @@
 #include "bmp_out.h"
 #include "out_file.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -74,7 +78,25 @@ bool write_viewer_bmp8(art_handle &art, const still &s, const std::string &path,
     bh.biHeight = -LONG(h); // the block's top row comes first
     bh.biPlanes = 1;
     bh.biCompression = BI_RGB;
+    // A file's rows are whole 32-bit words. Masks are stored so; an 8-bit
+    // block stored with rows of another length is laid out anew, each row
+    // cut to the width and padded with zeros, as the viewer saves it.
+    const uint8_t *rows = im->pixels;
+    std::vector<uint8_t> aligned;
     bh.biSizeImage = block_bytes(*im);
+    const size_t fileRow = (size_t(w) + 3) / 4 * 4, stored = size_t(im->rowBytes);
+    if (!is_mask(*im) && stored != fileRow) {
+        if (fileRow * h > UINT32_MAX) {
+            err = "the image is too large for an 8-bit file";
+            return false;
+        }
+        aligned.assign(fileRow * h, 0);
+        for (size_t y = 0; y < h; ++y)
+            std::copy_n(im->pixels + y * stored, std::min<size_t>(stored, w),
+                        &aligned[y * fileRow]);
+        rows = aligned.data();
+        bh.biSizeImage = uint32_t(fileRow * h);
+    }
     static const RGBQUAD kWhiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
     const RGBQUAD *colors;
     if (is_mask(*im)) {
@@ -87,7 +109,7 @@ bool write_viewer_bmp8(art_handle &art, const still &s, const std::string &path,
         colors = im->palette->colors;
     }
     return through_library(path, replace, err, [&](const char *file) {
-        return DIBitsToFile8(file, im->pixels, &info, colors);
+        return DIBitsToFile8(file, rows, &info, colors);
     });
 }
 
