@@ -112,9 +112,11 @@ bool viewer::wait_exit(DWORD *exitCode, int ms) {
 std::string window_text(HWND hwnd) {
     char buffer[1024] = "";
     DWORD_PTR n = 0;
-    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_ABORTIFHUNG,
-                             2000, &n))
-        return std::string();
+    // Not SMTO_ABORTIFHUNG: a busy machine can hold the viewer up, and a
+    // failed read must not pass for an empty text.
+    if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_NORMAL, kStepMs,
+                             &n))
+        return "(no answer, error " + std::to_string(GetLastError()) + ")";
     return std::string(buffer, std::min<size_t>(n, sizeof buffer - 1));
 }
 
