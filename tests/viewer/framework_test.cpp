@@ -21,7 +21,7 @@ public:
 // A dialog over IDD_FIELDS that counts what reaches its handlers.
 class fields_dlg : public CDialog {
 public:
-    explicit fields_dlg() : CDialog(IDD_FIELDS, nullptr) {}
+    fields_dlg() : CDialog(IDD_FIELDS, nullptr) {}
 
     CEdit m_edit;
     CString m_text = "start";
