@@ -117,7 +117,9 @@ std::string window_text(HWND hwnd) {
     if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, sizeof buffer, LPARAM(buffer), SMTO_NORMAL, kStepMs,
                              &n))
         return "(no answer, error " + std::to_string(GetLastError()) + ")";
-    return std::string(buffer, std::min<size_t>(n, sizeof buffer - 1));
+    // The text ends at its terminator, whatever count comes back across
+    // processes.
+    return std::string(buffer, strnlen(buffer, std::min<size_t>(n, sizeof buffer - 1)));
 }
 
 std::string window_class(HWND hwnd) {
