@@ -1,4 +1,5 @@
 #include "e2e_support.h"
+#include "resource.h"
 
 #include <cstdio>
 #include <new>
@@ -9,12 +10,8 @@ std::string g_viewerExe;
 std::string g_sampleDir;
 std::string g_scratch;
 
-std::string sample(const char *name) {
-    return g_sampleDir + "\\" + name;
-}
-
 set_files sample_set() {
-    return {sample("zev_art.bmp"), sample("zev_art.prt")};
+    return {g_sampleDir + "\\zev_art.bmp", g_sampleDir + "\\zev_art.prt"};
 }
 
 set_files save_set(const artgen::art_set &set, const std::string &stem) {
@@ -91,15 +88,17 @@ uint32_t button_face() {
     return drive::rgb_of(GetSysColor(COLOR_BTNFACE));
 }
 
+namespace {
 std::string hex6(uint32_t v) {
     char text[16];
     snprintf(text, sizeof text, "%06X", unsigned(v));
     return text;
 }
+} // namespace
 
 std::function<bool(const drive::picture &, std::string &)> shows(const reference &ref, int hpos,
                                                                  int vpos) {
-    return [&ref, hpos, vpos](const drive::picture &p, std::string &why) {
+    return [ref, hpos, vpos](const drive::picture &p, std::string &why) {
         const uint32_t background = button_face();
         for (int y = 0; y < p.height; ++y)
             for (int x = 0; x < p.width; ++x) {
@@ -120,14 +119,7 @@ std::function<bool(const drive::picture &, std::string &)> shows(const reference
 }
 
 bool bare(const drive::picture &p, std::string &why) {
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            if (p.at(x, y) != button_face()) {
-                why = "client pixel (" + std::to_string(x) + ", " + std::to_string(y) + ") is " +
-                      hex6(p.at(x, y)) + ", not the background";
-                return false;
-            }
-    return true;
+    return shows(reference(), 0, 0)(p, why);
 }
 
 // The file is there and can be read: the writer renames it into place and
@@ -148,6 +140,51 @@ void Viewer::SetUp() {
 void Viewer::load(const set_files &files) {
     std::string why;
     ASSERT_TRUE(drive::load_ok(*v, files.bmp, files.prt, &why)) << why;
+}
+
+void Viewer::open(const set_files &files) {
+    ASSERT_NO_FATAL_FAILURE(load(files));
+    set = std::make_unique<loaded_set>(files);
+    ASSERT_TRUE(set->ok);
+}
+
+void Viewer::select(int kind) {
+    static const UINT commands[] = {ID_SELECT_IMAGE, ID_SELECT_PICTURE, ID_SELECT_FRAME,
+                                    ID_SELECT_GROUP};
+    static const char *const captions[] = {"Select Image", "Select Picture", "Select Frame",
+                                           "Select Group"};
+    dialog = drive::select_kind(*v, commands[kind - 1], captions[kind - 1]);
+    ASSERT_TRUE(dialog) << captions[kind - 1];
+}
+
+void Viewer::set_index(const std::string &text) {
+    SendMessageA(item(IDC_INDEX), WM_SETTEXT, 0, LPARAM(text.c_str()));
+}
+
+std::vector<drive::tree_item> Viewer::items() const {
+    return drive::tree_items(v->process(), item(IDC_TREE));
+}
+
+std::string Viewer::root() const {
+    std::vector<drive::tree_item> all = items();
+    return all.empty() ? "(empty)" : all[0].text;
+}
+
+std::string Viewer::showing(const reference &ref, int hpos, int vpos) {
+    return drive::wait_for_client(v->main(), shows(ref, hpos, vpos));
+}
+
+std::string Viewer::showing_bare() {
+    return drive::wait_for_client(v->main(), bare);
+}
+
+bool Viewer::answers() const {
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(v->main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &ignored) != 0;
+}
+
+void Viewer::resize(int w, int h) {
+    SetWindowPos(v->main(), nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace e2e

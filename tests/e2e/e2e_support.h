@@ -1,7 +1,7 @@
 // What the end-to-end tests share: where the viewer and the sets are, sets
 // loaded into the test itself through zevart.dll (as the viewer loads them),
 // the library's own drawing of an object to compare the screen with, and
-// the fixture that starts the viewer.
+// the fixture that starts the viewer with its common steps.
 #pragma once
 
 #include "art_handle.h"
@@ -20,8 +20,6 @@ namespace e2e {
 extern std::string g_viewerExe; // next to this program
 extern std::string g_sampleDir; // Windows form
 extern std::string g_scratch;   // a folder for generated sets and saved files
-
-std::string sample(const char *name);
 
 struct set_files {
     std::string bmp, prt;
@@ -63,13 +61,11 @@ const RGBQUAD kOrange{0x00, 0x7F, 0xFF, 0};
 // w x h pixels filled with `fill`, anchored at (x, y).
 reference library_drawing(art_handle *art, int kind, unsigned index, int w, int h, int x, int y,
                           RGBQUAD fill);
-// An image as the viewer renders it: its draw rectangle on orange.
+// An object as the viewer renders it: its draw rectangle on orange.
 reference rendered(art_handle *art, int kind, unsigned index);
 reference rendered_image(const set_files &files, unsigned index);
 
 uint32_t button_face();
-// Six hexadecimal digits of a colour, for messages.
-std::string hex6(uint32_t v);
 
 // The client area shows `ref` with its top-left corner moved to (-hpos,
 // -vpos) and the window's own background beyond it.
@@ -81,14 +77,32 @@ bool bare(const drive::picture &p, std::string &why);
 // The file is there and can be read (a saved file is renamed into place).
 bool readable(const std::string &path);
 
-// Starts the viewer for each test and ends it after.
+// Starts the viewer for each test and ends it after; the steps the tests share.
 class Viewer : public ::testing::Test {
 protected:
     void SetUp() override;
     // Loads a set through the dialogs, answering Yes to the unload question,
     // and confirms the success message.
     void load(const set_files &files);
+    // Loads a set in the viewer and, as `set`, into this program.
+    void open(const set_files &files);
+    // Chooses the Select command of `kind`; `dialog` is the selection dialog.
+    void select(int kind);
+    HWND item(int id) const { return GetDlgItem(dialog, id); }
+    void set_index(const std::string &text);
+    void press(int id) { SendMessageA(item(id), BM_CLICK, 0, 0); }
+    std::vector<drive::tree_item> items() const;
+    std::string root() const; // the tree's first text
+    // The main window shows `ref` scrolled to (hpos, vpos): "" or why not.
+    std::string showing(const reference &ref, int hpos = 0, int vpos = 0);
+    std::string showing_bare();
+    // The viewer still answers messages.
+    bool answers() const;
+    void resize(int w, int h);
+
     std::unique_ptr<drive::viewer> v;
+    std::unique_ptr<loaded_set> set;
+    HWND dialog = nullptr;
 };
 
 } // namespace e2e

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdlib>
 
 namespace {
 
@@ -72,18 +72,8 @@ std::vector<uint8_t> expected_file(art_handle *art, int kind, unsigned index, in
     return artgen::load_file(file);
 }
 
-bool exists(const std::string &path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class Saving : public Viewer {
 protected:
-    void open(const set_files &f) {
-        files = f;
-        ASSERT_NO_FATAL_FAILURE(load(files));
-        set = std::make_unique<loaded_set>(files);
-        ASSERT_TRUE(set->ok);
-    }
     // Saves the object on display as NAME in the scratch folder with filter
     // `filter` (0: the one the dialog shows); the file written, empty if none.
     std::vector<uint8_t> save(const std::string &name, int filter,
@@ -96,48 +86,73 @@ protected:
         drive::wait_until([&] { return readable(path) || drive::find_message_box(v->pid(), 0); });
         return readable(path) ? artgen::load_file(path) : std::vector<uint8_t>();
     }
-    void select(UINT command, const char *caption, const char *index) {
-        dialog = drive::select_kind(*v, command, caption);
-        ASSERT_TRUE(dialog) << caption;
-        SendMessageA(GetDlgItem(dialog, IDC_INDEX), WM_SETTEXT, 0, LPARAM(index));
-    }
-    // The next message box says a save failed; it is answered.
-    void expect_save_error(const char *when) {
-        drive::message m = drive::next_message(*v);
-        EXPECT_EQ(m.text, "Error saving object.") << when;
-        EXPECT_EQ(m.caption, "Error") << when;
-        EXPECT_TRUE(drive::answer(m, IDOK)) << when;
-    }
-
-    set_files files;
-    std::unique_ptr<loaded_set> set;
-    HWND dialog = nullptr;
 };
 
-TEST_F(Saving, WritesAnImageInFourDepthsAndAPictureFromItsImage) {
+TEST_F(Saving, WritesEachKindAsTheLibrarysWritersDoAndOnlyWhatIsOnDisplay) {
     ASSERT_NO_FATAL_FAILURE(open(sample_set()));
     art_handle *art = set->art;
-    drive::save_dialog seen;
-    // Image 0, on display since the load.
-    const char *const names[] = {"image-32.bmp", "image-24.bmp", "image-16.bmp", "image-8"};
-    for (int filter = 1; filter <= 4; ++filter) {
-        SCOPED_TRACE(names[filter - 1]);
-        std::vector<uint8_t> file = save(names[filter - 1], filter, &seen);
-        EXPECT_EQ(seen.filters, kFourDepths);
-        EXPECT_EQ(seen.shownFilter, filter == 1 ? 1 : filter - 1) << "the depth chosen last";
-        EXPECT_TRUE(file == expected_file(art, IMAGE, 0, filter)) << "differs from the library's";
+    // Group 4's first frame is drawn in the group's rectangle, which its
+    // second frame makes wider.
+    ASSERT_GT(rect_of(art, GROUP, 4).right,
+              rect_of(art, FRAME, unsigned(art->groups[4].frames - art->frames)).right);
+    // The dialog shows the depth chosen last (`shown`, 0: not checked); a
+    // frame's list lacks the 8-bit entry chosen last, and filter 0 keeps what
+    // the dialog shows. Picture 1 shows image 0 at an offset: its 8-bit file
+    // is the image's.
+    const struct {
+        int kind;
+        const char *index, *name;
+        int filter, shown;
+        const std::vector<std::string> &filters;
+    } saves[] = {{IMAGE, "0", "image-32.bmp", 1, 1, kFourDepths},
+                 {IMAGE, "0", "image-24.bmp", 2, 1, kFourDepths},
+                 {IMAGE, "0", "image-16.bmp", 3, 2, kFourDepths},
+                 {IMAGE, "0", "image-8", 4, 3, kFourDepths},
+                 {PICTURE, "1", "picture-32.bmp", 1, 4, kFourDepths},
+                 {PICTURE, "1", "picture-8.bmp", 4, 1, kFourDepths},
+                 {FRAME, "2", "frame.bmp", 0, 0, kThreeDepths},
+                 {FRAME, "2", "frame-24.bmp", 2, 0, kThreeDepths},
+                 {GROUP, "4", "group-32.bmp", 1, 0, kThreeDepths}};
+    for (const auto &s : saves) {
+        SCOPED_TRACE(s.name);
+        ASSERT_NO_FATAL_FAILURE(select(s.kind));
+        set_index(s.index);
+        drive::save_dialog seen;
+        const std::vector<uint8_t> file = save(s.name, s.filter, &seen);
+        EXPECT_EQ(seen.filters, s.filters);
+        if (s.shown) EXPECT_EQ(seen.shownFilter, s.shown) << "the depth chosen last";
+        const int depth = s.filter ? s.filter : seen.chosenFilter;
+        ASSERT_TRUE(depth >= 1 && depth <= int(s.filters.size())) << depth;
+        EXPECT_TRUE(file == expected_file(art, s.kind, unsigned(atoi(s.index)), depth))
+            << "differs from the library's";
     }
-    EXPECT_FALSE(exists(g_scratch + "\\image-8.bmp")) << "no extension is added";
+    EXPECT_EQ(GetFileAttributesA((g_scratch + "\\image-8.bmp").c_str()), INVALID_FILE_ATTRIBUTES)
+        << "no extension is added";
 
-    const std::vector<uint8_t> file = artgen::load_file(g_scratch + "\\image-8");
+    // Cancelled: nothing is written and nothing said.
+    EXPECT_TRUE(drive::save_object(*v, "", 0).came);
+    EXPECT_FALSE(drive::find_message_box(v->pid(), 300));
 
-    // Picture 1 shows image 0 at an offset: its 8-bit file is the image's.
-    ASSERT_EQ(art->pics[1].image, &art->images[0]);
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_PICTURE, "Select Picture", "1"));
-    EXPECT_TRUE(save("picture-32.bmp", 1, &seen) == expected_file(art, PICTURE, 1, 1));
-    EXPECT_EQ(seen.filters, kFourDepths);
-    EXPECT_EQ(seen.shownFilter, 4);
-    EXPECT_TRUE(save("picture-8.bmp", 4) == file);
+    // Image 5 applied, then the kind switched to groups without an apply: the
+    // image is saved, also after a resize has asked for a group's render.
+    ASSERT_NO_FATAL_FAILURE(select(IMAGE));
+    set_index("5");
+    press(IDC_AUTOUPDATE);
+    ASSERT_NO_FATAL_FAILURE(select(GROUP));
+    drive::save_dialog seen;
+    EXPECT_TRUE(save("shown-32.bmp", 1, &seen) == expected_file(art, IMAGE, 5, 1));
+    EXPECT_EQ(seen.filters, kFourDepths) << "an image's list";
+    resize(260, 220);
+    EXPECT_TRUE(save("shown-24.bmp", 2) == expected_file(art, IMAGE, 5, 2));
+
+    // A set without objects has nothing on display to save.
+    ASSERT_NO_FATAL_FAILURE(load(empty_set()));
+    v->command(ID_FILE_SAVEOBJECT);
+    drive::message m = drive::next_message(*v);
+    EXPECT_EQ(m.text, "Error saving object.");
+    EXPECT_EQ(m.caption, "Error");
+    EXPECT_TRUE(drive::answer(m, IDOK));
+    EXPECT_FALSE(drive::find_dialog(v->pid(), "Save Object", 300)) << "no save dialog";
 }
 
 TEST_F(Saving, WritesAShadowMaskAsAOneBitFile) {
@@ -153,66 +168,8 @@ TEST_F(Saving, WritesAShadowMaskAsAOneBitFile) {
     EXPECT_TRUE(file == expected_file(set->art, IMAGE, 0, 4)) << "differs from the library's";
     ASSERT_EQ(file.size(), 54u + 8 + 16) << "two colours, 16 pixel bytes";
     EXPECT_EQ(file[28], 1) << "bits per pixel";
-
     EXPECT_TRUE(save("mask-32.bmp", 1) == expected_file(set->art, IMAGE, 0, 1))
         << "the mask darkening orange";
-}
-
-TEST_F(Saving, WritesAFrameInThreeDepthsAndAGroupAsItsFirstFrame) {
-    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
-    art_handle *art = set->art;
-    ASSERT_FALSE(save("image.bmp", 4).empty()) << "an 8-bit save first";
-
-    // The frame's list lacks the 8-bit entry chosen last: what the dialog
-    // shows when confirmed decides.
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_FRAME, "Select Frame", "2"));
-    drive::save_dialog seen;
-    std::vector<uint8_t> file = save("frame.bmp", 0, &seen);
-    EXPECT_EQ(seen.filters, kThreeDepths);
-    ASSERT_GE(seen.shownFilter, 1);
-    ASSERT_LE(seen.shownFilter, 3);
-    EXPECT_TRUE(file == expected_file(art, FRAME, 2, seen.shownFilter));
-    EXPECT_TRUE(save("frame-24.bmp", 2) == expected_file(art, FRAME, 2, 2));
-
-    // Group 4 has no buffer of the viewer's: its first frame, drawn in the
-    // group's rectangle (which its second frame makes wider) on orange.
-    RECT first = rect_of(art, FRAME, unsigned(art->groups[4].frames - art->frames));
-    RECT group = rect_of(art, GROUP, 4);
-    ASSERT_GT(group.right, first.right);
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group", "4"));
-    EXPECT_TRUE(save("group-32.bmp", 1, &seen) == expected_file(art, GROUP, 4, 1));
-    EXPECT_EQ(seen.filters, kThreeDepths);
-}
-
-TEST_F(Saving, SavesTheObjectOnDisplayAndReportsWhatCannotBeSaved) {
-    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
-    art_handle *art = set->art;
-
-    // A folder where nothing can be made.
-    drive::save_dialog seen = drive::save_object(*v, "Z:\\proc\\zevart-e2e.bmp", 1);
-    EXPECT_TRUE(seen.came);
-    ASSERT_NO_FATAL_FAILURE(expect_save_error("a file that cannot be made"));
-
-    // Cancelled: nothing is written and nothing said.
-    seen = drive::save_object(*v, "", 0);
-    EXPECT_TRUE(seen.came);
-    EXPECT_FALSE(drive::find_message_box(v->pid(), 300));
-
-    // Image 5 applied, then the kind switched to groups without an apply: the
-    // image is saved, also after a resize has asked for a group's render.
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image", "5"));
-    SendMessageA(GetDlgItem(dialog, IDC_AUTOUPDATE), BM_CLICK, 0, 0);
-    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_GROUP, "Select Group"));
-    EXPECT_TRUE(save("shown-32.bmp", 1, &seen) == expected_file(art, IMAGE, 5, 1));
-    EXPECT_EQ(seen.filters, kFourDepths) << "an image's list";
-    SetWindowPos(v->main(), nullptr, 0, 0, 260, 220, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-    EXPECT_TRUE(save("shown-24.bmp", 2) == expected_file(art, IMAGE, 5, 2));
-
-    // A set without objects has nothing on display to save.
-    ASSERT_NO_FATAL_FAILURE(load(empty_set()));
-    v->command(ID_FILE_SAVEOBJECT);
-    ASSERT_NO_FATAL_FAILURE(expect_save_error("nothing on display"));
-    EXPECT_FALSE(drive::find_dialog(v->pid(), "Save Object", 300)) << "no save dialog";
 }
 
 } // namespace

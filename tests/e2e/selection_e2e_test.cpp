@@ -1,7 +1,8 @@
 // The selection dialog and the Select commands driven from outside: typing
 // and spinning indexes with Automatic Update on and off, Apply, Ok and the
 // ways to hide it, Extended Info, the structure tree of every kind read
-// through the tree control, and the index text each kind remembers.
+// through the tree control, the index text each kind remembers, and sets
+// with nothing to show.
 #include "e2e_support.h"
 #include "resource.h"
 
@@ -10,6 +11,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace {
 
@@ -125,269 +127,223 @@ const tree_item *find_item(const std::vector<tree_item> &items, const std::strin
 
 class Selection : public Viewer {
 protected:
-    void SetUp() override {
-        Viewer::SetUp();
-        ASSERT_NO_FATAL_FAILURE(load(files));
-        ASSERT_TRUE(set.ok);
+    // One action on the selection dialog and what it must leave. op: k the
+    // Select command of kind `arg`, s set the index text, t type it, u/d a
+    // click on the spin's up/down arrow, a Automatic Update, x Extended Info,
+    // p Apply, o Ok, f the keyboard is with the edit or Apply (`arg`), h hide
+    // the shown dialog by `arg` with "9" typed, z a resize and a scroll.
+    // After it the edit holds `text`, the tree's first item is `root` ("=":
+    // the whole tree of `kind` `index`) and the main window shows object
+    // `index` of `kind` (0: nothing; GROUP or -1: not checked); null: any.
+    struct step {
+        char op;
+        std::string arg;
+        const char *text, *root;
+        int kind;
+        unsigned index;
+    };
+    void run(const std::vector<step> &steps) {
+        for (size_t i = 0; i < steps.size(); ++i) {
+            const step &s = steps[i];
+            SCOPED_TRACE("step " + std::to_string(i + 1) + " '" + s.op + "' \"" + s.arg + "\"");
+            act(s);
+            if (HasFatalFailure()) return;
+            HWND edit = item(IDC_INDEX);
+            if (s.text)
+                EXPECT_TRUE(drive::wait_until([&] { return drive::window_text(edit) == s.text; }))
+                    << "the edit holds \"" << drive::window_text(edit) << "\"";
+            if (s.root && std::string(s.root) == "=")
+                EXPECT_EQ(tree_differs(items(), expected(set->art, s.kind, s.index)), "");
+            else if (s.root)
+                EXPECT_TRUE(drive::wait_until([&] { return root() == s.root; })) << root();
+            if (s.kind == 0) EXPECT_EQ(showing_bare(), "");
+            if (s.kind > 0 && s.kind < GROUP)
+                EXPECT_EQ(showing(rendered(set->art, s.kind, s.index)), "");
+        }
     }
-    // Chooses a Select command; the dialog and its controls.
-    void select(UINT command, const char *caption) {
-        dialog = drive::select_kind(*v, command, caption);
-        ASSERT_TRUE(dialog) << caption;
-        edit = GetDlgItem(dialog, IDC_INDEX);
-        tree = GetDlgItem(dialog, IDC_TREE);
+    void act(const step &s) {
+        static const uint32_t art_handle::*const counts[] = {
+            &art_handle::imageCount, &art_handle::picCount, &art_handle::frameCount,
+            &art_handle::groupCount};
+        HWND edit = item(IDC_INDEX);
+        const int kind = s.arg.empty() ? 0 : s.arg[0] - '0';
+        if (s.op == 'k') ASSERT_NO_FATAL_FAILURE(select(kind));
+        if (s.op == 'k')
+            EXPECT_EQ(SendMessageA(item(IDC_SPIN), UDM_GETRANGE, 0, 0),
+                      LRESULT(uint16_t(set->art->*counts[kind - 1] - 1)))
+                << "the spin's range";
+        if (s.op == 's') set_index(s.arg);
+        if (s.op == 't') drive::type(edit, s.arg);
+        if (s.op == 'u' || s.op == 'd') drive::click_spin(item(IDC_SPIN), s.op == 'u');
+        if (s.op == 'a') press(IDC_AUTOUPDATE);
+        if (s.op == 'x') press(IDC_EXTENDEDINFO);
+        if (s.op == 'p') press(IDC_APPLY);
+        if (s.op == 'o') press(IDC_SELECT_OK);
+        if (s.op == 'f')
+            EXPECT_EQ(drive::focus_of(dialog), item(s.arg == "edit" ? IDC_INDEX : IDC_APPLY));
+        if (s.op == 'h') {
+            ShowWindow(dialog, SW_SHOWNORMAL);
+            ASSERT_TRUE(drive::wait_until([&] { return IsWindowVisible(dialog) != FALSE; }));
+            set_index("9");
+            PostMessageA(s.arg == "close" ? dialog : edit,
+                         s.arg == "close" ? WM_SYSCOMMAND : WM_KEYDOWN,
+                         s.arg == "close"   ? SC_CLOSE
+                         : s.arg == "Enter" ? VK_RETURN
+                                            : VK_ESCAPE,
+                         0);
+        }
+        if (s.op == 'o' || s.op == 'h') EXPECT_TRUE(drive::wait_hidden(dialog)) << "hides";
+        if (s.op == 'z') { // smaller: the selection dialog beside the window stays clear of it
+            resize(240, 200);
+            v->post(WM_HSCROLL, SB_LINERIGHT);
+            ASSERT_TRUE(answers()) << "the viewer is gone or hangs";
+        }
     }
-    std::vector<tree_item> items() const { return drive::tree_items(v->process(), tree); }
-    std::string root() const {
-        std::vector<tree_item> all = items();
-        return all.empty() ? "(empty)" : all[0].text;
-    }
-    void set_index(const char *text) { SendMessageA(edit, WM_SETTEXT, 0, LPARAM(text)); }
-    void press(int id) { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-    bool checked(int id) const {
-        return SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
-    }
-    // The main window shows object `index` of `kind` as the viewer renders it.
-    std::string shows_object(int kind, unsigned index) {
-        refs.push_back(std::make_unique<reference>(rendered(set.art, kind, index)));
-        return drive::wait_for_client(v->main(), shows(*refs.back(), 0, 0));
-    }
-
-    set_files files = sample_set();
-    loaded_set set{files};
-    HWND dialog = nullptr, edit = nullptr, tree = nullptr;
-    std::vector<std::unique_ptr<reference>> refs;
 };
 
-TEST_F(Selection, AppliesTypedAndSpunIndexesAtOnceOnlyWithAutomaticUpdate) {
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    const unsigned last = set.art->imageCount - 1;
-    ASSERT_GT(last, 13u);
-    LRESULT range = SendMessageA(GetDlgItem(dialog, IDC_SPIN), UDM_GETRANGE, 0, 0);
-    EXPECT_EQ(HIWORD(range), 0) << "lowest";
-    EXPECT_EQ(LOWORD(range), last) << "highest";
-    EXPECT_EQ(drive::focus_of(dialog), edit) << "the Select command's apply focuses the edit";
-
-    // Typed with Automatic Update: each key applies.
-    set_index("");
-    EXPECT_EQ(root(), "Image: 0 [00000000]") << "an empty text applies nothing";
-    drive::type(edit, "1");
-    EXPECT_EQ(root(), "Image: 1 [00000001]");
-    EXPECT_EQ(shows_object(IMAGE, 1), "");
-    drive::type(edit, "2");
-    EXPECT_EQ(root(), "Image: 12 [0000000C]");
-    EXPECT_EQ(shows_object(IMAGE, 12), "");
-    drive::click_spin(GetDlgItem(dialog, IDC_SPIN), true);
-    EXPECT_TRUE(drive::wait_until([&] { return drive::window_text(edit) == "13"; }));
-    EXPECT_TRUE(drive::wait_until([&] { return root() == "Image: 13 [0000000D]"; })) << root();
-    EXPECT_EQ(shows_object(IMAGE, 13), "") << "a spin click applies";
-
-    // The spin wraps at both ends of the range.
-    set_index(std::to_string(last).c_str());
-    drive::click_spin(GetDlgItem(dialog, IDC_SPIN), true);
-    EXPECT_TRUE(drive::wait_until([&] { return drive::window_text(edit) == "0"; }))
-        << "up from the last: " << drive::window_text(edit);
-    EXPECT_TRUE(drive::wait_until([&] { return root() == "Image: 0 [00000000]"; })) << root();
-    drive::click_spin(GetDlgItem(dialog, IDC_SPIN), false);
-    EXPECT_TRUE(drive::wait_until([&] { return drive::window_text(edit) == std::to_string(last); }))
-        << "down from 0: " << drive::window_text(edit);
-
-    // A number past the last shows the last; the text stays as typed.
-    set_index("999999");
-    char rootLast[32];
-    snprintf(rootLast, sizeof rootLast, "Image: %u [%08X]", last, last);
-    EXPECT_EQ(root(), rootLast);
-    EXPECT_EQ(drive::window_text(edit), "999999");
-    EXPECT_EQ(shows_object(IMAGE, last), "");
-
-    // Without Automatic Update, typing and spinning wait for Apply.
-    set_index("13");
-    press(IDC_AUTOUPDATE);
-    ASSERT_FALSE(checked(IDC_AUTOUPDATE));
-    set_index("");
-    drive::type(edit, "5");
-    drive::click_spin(GetDlgItem(dialog, IDC_SPIN), true);
-    EXPECT_TRUE(drive::wait_until([&] { return drive::window_text(edit) == "6"; }));
-    EXPECT_EQ(root(), "Image: 13 [0000000D]");
-    EXPECT_EQ(shows_object(IMAGE, 13), "") << "nothing applied yet";
-    press(IDC_APPLY);
-    EXPECT_EQ(root(), "Image: 6 [00000006]");
-    EXPECT_EQ(shows_object(IMAGE, 6), "");
-    EXPECT_EQ(drive::focus_of(dialog), edit) << "Apply gives the edit the keyboard";
-
-    // A text without a number changes nothing, the focus included.
-    set_index("abc");
-    press(IDC_APPLY);
-    EXPECT_EQ(root(), "Image: 6 [00000006]");
-    EXPECT_EQ(drive::focus_of(dialog), GetDlgItem(dialog, IDC_APPLY));
+TEST_F(Selection, IndexesApplyAtOnceOnlyWithAutomaticUpdateAndEachKindKeepsItsText) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    const unsigned last = set->art->imageCount - 1;
+    ASSERT_GT(last, 30u);
+    ASSERT_LT(set->art->groupCount, 30u);
+    char lastRoot[32];
+    snprintf(lastRoot, sizeof lastRoot, "Image: %u [%08X]", last, last);
+    const std::string l = std::to_string(last);
+    const RECT frame0 = rect_of(set->art, FRAME, 0);
+    ASSERT_TRUE(frame0.left < 0 && frame0.top < 0)
+        << "frame 0 reaches above and left of its anchor";
+    run({{'k', "1", "0", "Image: 0 [00000000]", IMAGE, 0},
+         {'f', "edit", "0", nullptr, -1, 0},
+         {'s', "", "", "Image: 0 [00000000]", -1, 0}, // an empty text applies nothing
+         {'t', "1", "1", "Image: 1 [00000001]", IMAGE, 1},
+         {'t', "2", "12", "Image: 12 [0000000C]", IMAGE, 12},
+         {'k', "4", "0", "Group: 0 [00000000]", -1, 0},
+         {'s', "3", "3", "Group: 3 [00000003]", -1, 0},
+         {'k', "1", "12", "Image: 12 [0000000C]", IMAGE, 12},
+         {'u', "", "13", "Image: 13 [0000000D]", IMAGE, 13}, // a spin click applies
+         {'s', l, l.c_str(), lastRoot, IMAGE, last},
+         {'u', "", "0", "Image: 0 [00000000]", IMAGE, 0}, // the spin wraps at both ends
+         {'d', "", l.c_str(), lastRoot, IMAGE, last},
+         {'s', "999999", "999999", lastRoot, IMAGE, last}, // past the last: the last
+         {'k', "4", "3", "Group: 3 [00000003]", -1, 0},
+         {'k', "3", "0", "=", FRAME, 0}, // from its rectangle's top-left corner
+         {'k', "1", "999999", lastRoot, IMAGE, last},
+         {'s', "13", "13", "Image: 13 [0000000D]", IMAGE, 13},
+         // Without Automatic Update, typing and spinning wait for Apply.
+         {'a', "", nullptr, nullptr, -1, 0},
+         {'s', "", "", nullptr, -1, 0},
+         {'t', "5", "5", nullptr, -1, 0},
+         {'u', "", "6", "Image: 13 [0000000D]", IMAGE, 13},
+         {'p', "", "6", "Image: 6 [00000006]", IMAGE, 6},
+         {'f', "edit", "6", nullptr, -1, 0},
+         {'s', "abc", "abc", nullptr, -1, 0},
+         {'p', "", "abc", "Image: 6 [00000006]", IMAGE, 6}, // no number: nothing changes
+         {'f', "apply", "abc", nullptr, -1, 0},             // the focus included
+         {'s', "7", "7", "Image: 6 [00000006]", IMAGE, 6},
+         {'o', "", "7", "Image: 7 [00000007]", IMAGE, 7},      // Ok applies and hides
+         {'h', "Enter", "9", "Image: 7 [00000007]", IMAGE, 7}, // the others apply nothing
+         {'h', "Escape", "9", "Image: 7 [00000007]", IMAGE, 7},
+         {'h', "close", "9", "Image: 7 [00000007]", IMAGE, 7},
+         // A Select command changes the dialog; the new skeleton waits for an apply.
+         {'k', "2", "0", "", -1, 0},
+         {'p', "", "0", "=", PICTURE, 0},
+         // A group render with an index past the groups reads nothing.
+         {'k', "1", "9", nullptr, -1, 0},
+         {'s', "30", "30", nullptr, -1, 0},
+         {'p', "", "30", "Image: 30 [0000001E]", IMAGE, 30},
+         {'k', "4", "3", nullptr, -1, 0},
+         {'z', "", "3", nullptr, 0, 0}});
+    EXPECT_FALSE(SendMessageA(item(IDC_AUTOUPDATE), BM_GETCHECK, 0, 0) == BST_CHECKED);
 }
 
-TEST_F(Selection, OkAppliesAndHidesEnterEscapeAndCloseHideOnlyExtendedInfoFitsTheHeight) {
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    auto bottom = [&](HWND w) {
+TEST_F(Selection, OnlyExtendedInfoFitsTheHeightAndTheTreeKeepsNodesExpanded) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    ASSERT_NO_FATAL_FAILURE(select(IMAGE));
+    auto bottom = [&](int id) {
         RECT r;
-        GetWindowRect(w, &r);
+        GetWindowRect(id ? item(id) : dialog, &r);
         return r.bottom;
     };
-    EXPECT_EQ(bottom(dialog), bottom(tree) + 13) << "Extended Info on: the whole tree";
+    EXPECT_EQ(bottom(0), bottom(IDC_TREE) + 13) << "Extended Info on: the whole tree";
     press(IDC_EXTENDEDINFO);
-    EXPECT_FALSE(checked(IDC_EXTENDEDINFO));
-    EXPECT_EQ(bottom(dialog), bottom(GetDlgItem(dialog, IDC_EXTENDEDINFO)) + 13);
+    EXPECT_EQ(bottom(0), bottom(IDC_EXTENDEDINFO) + 13);
     press(IDC_EXTENDEDINFO);
-    EXPECT_EQ(bottom(dialog), bottom(tree) + 13);
+    EXPECT_EQ(bottom(0), bottom(IDC_TREE) + 13);
 
-    press(IDC_AUTOUPDATE);
-    set_index("7");
-    press(IDC_SELECT_OK);
-    EXPECT_TRUE(drive::wait_hidden(dialog)) << "Ok hides";
-    EXPECT_EQ(root(), "Image: 7 [00000007]") << "Ok applies";
-    EXPECT_EQ(shows_object(IMAGE, 7), "");
-
+    // Each object's tree, then items that must be there ("+" open, "-"
+    // closed); `open` is opened before the next. The sample: picture 1 shows
+    // image 0; group 2 has extended info on some frames and two appendix
+    // entries, group 1 neither. Group 2's frames node opened and its appendix
+    // left closed, group 0 keeps them so; its appendix opened stays open.
     const struct {
-        const char *way;
-        UINT msg;
-        WPARAM key;
-    } ways[] = {{"Enter", WM_KEYDOWN, VK_RETURN},
-                {"Escape", WM_KEYDOWN, VK_ESCAPE},
-                {"the close box", WM_SYSCOMMAND, SC_CLOSE}};
-    for (const auto &w : ways) {
-        ShowWindow(dialog, SW_SHOWNORMAL);
-        ASSERT_TRUE(drive::wait_until([&] { return IsWindowVisible(dialog) != FALSE; }));
-        set_index("9");
-        PostMessageA(w.msg == WM_KEYDOWN ? edit : dialog, w.msg, w.key, 0);
-        EXPECT_TRUE(drive::wait_hidden(dialog)) << w.way << " hides";
-        EXPECT_EQ(root(), "Image: 7 [00000007]") << w.way << " applies nothing";
-        EXPECT_EQ(shows_object(IMAGE, 7), "") << w.way;
+        int kind;
+        const char *index, *open;
+        std::vector<std::string> items;
+    } trees[] = {
+        {IMAGE, "0", nullptr, {"+Image: 0 [00000000]", "+Rect"}},
+        {PICTURE, "1", nullptr, {"+Picture: 1 [00000001]", "+Rect", "-Image: 0 [00000000]"}},
+        // Numbers of the sample, as written in its records: the reference
+        // reads the same records.
+        {GROUP,
+         "2",
+         "Frames (6)",
+         {"-Frames (6)", "-Appendix (2)", "unknown1 = 544F5243", "Extended info: 8",
+          "unknown 1 = A0", "Image: 32 [00000020]", "unknown 1 = DEADBEEF"}},
+        {GROUP, "0", "Appendix (1)", {"+Group: 0 [00000000]", "+Frames (8)", "-Appendix (1)"}},
+        {GROUP, "4", nullptr, {"+Appendix (1)"}},
+        {GROUP, "1", nullptr, {"Extended Information: No", "No Appendix", "Frames (10)"}}};
+    for (const auto &t : trees) {
+        SCOPED_TRACE(std::string(t.index) + " of kind " + std::to_string(t.kind));
+        if (t.kind != GROUP || t.index[0] == '2') ASSERT_NO_FATAL_FAILURE(select(t.kind));
+        set_index(t.index);
+        const std::vector<tree_item> all = items();
+        EXPECT_EQ(tree_differs(all, expected(set->art, t.kind, unsigned(atoi(t.index)))), "");
+        for (const std::string &want : t.items) {
+            const bool state = want[0] == '+' || want[0] == '-';
+            const tree_item *found = find_item(all, want.substr(state ? 1 : 0));
+            EXPECT_TRUE(found) << want;
+            if (found && state) EXPECT_EQ(found->expanded, want[0] == '+') << want;
+        }
+        if (const tree_item *open = t.open ? find_item(all, t.open) : nullptr)
+            SendMessageA(item(IDC_TREE), TVM_EXPAND, TVE_EXPAND, LPARAM(open->handle));
     }
+
+    // Extended Info off at the switch: the group's apply finds an image's
+    // skeleton and builds a group's. Without Automatic Update the tree keeps
+    // the group until Apply; Extended Info only resizes.
+    run({{'k', "1", "0", "=", IMAGE, 0},
+         {'x', "", "0", nullptr, -1, 0},
+         {'k', "4", "1", "=", GROUP, 1},
+         {'a', "", "1", nullptr, -1, 0},
+         {'k', "3", "0", nullptr, -1, 0},
+         {'s', "5", "5", "=", GROUP, 1},
+         {'x', "", "5", "=", GROUP, 1},
+         {'p', "", "5", "=", FRAME, 5}});
 }
 
-TEST_F(Selection, TheTreeListsEachKindDownToItsImagesAndKeepsNodesExpanded) {
-    art_handle *art = set.art;
-    // The sample: image 0 and its picture, frame 0 (two pictures), group 2 with
-    // extended info on some frames and two appendix entries, group 1 with
-    // neither.
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    std::vector<tree_item> all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, IMAGE, 0)), "");
-    ASSERT_EQ(all.size(), 8u);
-    EXPECT_TRUE(all[0].expanded && all[1].expanded) << "an image's object and rect nodes";
+// A kind without objects: applying reads nothing and changes nothing. A frame
+// too large for any buffer shows nothing. A picture that no frame uses has no
+// image: nothing of one is read for it.
+TEST_F(Selection, ShowsAndReadsNothingForAnEmptyKindAHugeFrameOrAPictureWithoutAnImage) {
+    ASSERT_NO_FATAL_FAILURE(open(empty_set()));
+    run({{'k', "1", "0", nullptr, 0, 0},
+         {'s', "3", "3", nullptr, -1, 0},
+         {'p', "", "3", "", 0, 0}, // the skeleton stays empty
+         {'k', "4", "0", nullptr, 0, 0}});
 
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_PICTURE, "Select Picture"));
-    set_index("1");
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, PICTURE, 1)), "");
-    ASSERT_EQ(all.size(), 14u);
-    EXPECT_TRUE(all[0].expanded && all[1].expanded) << "a picture's object and rect nodes";
-    EXPECT_FALSE(all[6].expanded) << "its image node";
-
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_FRAME, "Select Frame"));
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, FRAME, 0)), "");
-    EXPECT_FALSE(find_item(all, "Extended info: 0")) << "a frame alone has no extended-info node";
-
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group"));
-    set_index("2");
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, GROUP, 2)), "");
-    // Numbers of the sample, as written in its records: the reference
-    // above reads the same records.
-    for (const char *text : {"unknown1 = 544F5243", "Extended info: 8", "unknown 1 = A0",
-                             "Image: 32 [00000020]", "unknown 1 = DEADBEEF"})
-        EXPECT_TRUE(find_item(all, text)) << text;
-
-    // The frames node opened, the appendix node left closed; another group
-    // keeps them so. Opened, the appendix stays open for the next group.
-    const tree_item *frames = find_item(all, "Frames (6)");
-    const tree_item *appendix = find_item(all, "Appendix (2)");
-    ASSERT_TRUE(frames && appendix);
-    EXPECT_FALSE(frames->expanded);
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(frames->handle));
-    set_index("0");
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, GROUP, 0)), "");
-    ASSERT_TRUE((frames = find_item(all, "Frames (8)")) &&
-                (appendix = find_item(all, "Appendix (1)")));
-    EXPECT_TRUE(frames->expanded) << "the frames node stays open";
-    EXPECT_FALSE(appendix->expanded) << "the appendix node stays closed";
-    EXPECT_TRUE(all[0].expanded) << "the group's node";
-    SendMessageA(tree, TVM_EXPAND, TVE_EXPAND, LPARAM(appendix->handle));
-    set_index("4");
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, GROUP, 4)), "");
-    ASSERT_TRUE((appendix = find_item(all, "Appendix (1)")));
-    EXPECT_TRUE(appendix->expanded) << "the appendix node stays open";
-
-    set_index("1");
-    all = items();
-    EXPECT_EQ(tree_differs(all, expected(art, GROUP, 1)), "");
-    for (const char *text : {"Extended Information: No", "No Appendix", "Frames (10)"})
-        EXPECT_TRUE(find_item(all, text)) << text;
-}
-
-TEST_F(Selection, EachKindRemembersItsIndexTextAndItsSpinRange) {
-    auto range_top = [&] {
-        return int(short(LOWORD(SendMessageA(GetDlgItem(dialog, IDC_SPIN), UDM_GETRANGE, 0, 0))));
-    };
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    set_index("12");
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group"));
-    EXPECT_EQ(drive::window_text(edit), "0");
-    EXPECT_EQ(range_top(), int(set.art->groupCount) - 1);
-    set_index("3");
-    EXPECT_EQ(root(), "Group: 3 [00000003]");
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    EXPECT_EQ(drive::window_text(edit), "12");
-    EXPECT_EQ(root(), "Image: 12 [0000000C]");
-    EXPECT_EQ(shows_object(IMAGE, 12), "");
-    EXPECT_EQ(range_top(), int(set.art->imageCount) - 1);
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group"));
-    EXPECT_EQ(drive::window_text(edit), "3");
-
-    // Without Automatic Update, a Select command changes the dialog; the new
-    // skeleton waits for an apply.
-    press(IDC_AUTOUPDATE);
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_PICTURE, "Select Picture"));
-    EXPECT_EQ(drive::window_text(edit), "0");
-    EXPECT_EQ(range_top(), int(set.art->picCount) - 1);
-    EXPECT_EQ(root(), "");
-    press(IDC_APPLY);
-    EXPECT_EQ(tree_differs(items(), expected(set.art, PICTURE, 0)), "");
-}
-
-TEST_F(Selection, TheTreeFollowsTheKindAlsoWhenExtendedInfoWasOffAtTheSwitch) {
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_IMAGE, "Select Image"));
-    press(IDC_EXTENDEDINFO);
-    // The group's apply finds an image's skeleton and builds a group's.
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_GROUP, "Select Group"));
-    EXPECT_EQ(tree_differs(items(), expected(set.art, GROUP, 0)), "");
-    // Without Automatic Update the tree keeps the group until Apply.
-    press(IDC_AUTOUPDATE);
-    ASSERT_NO_FATAL_FAILURE(select(ID_SELECT_FRAME, "Select Frame"));
-    set_index("5");
-    EXPECT_EQ(tree_differs(items(), expected(set.art, GROUP, 0)), "");
-    press(IDC_EXTENDEDINFO);
-    EXPECT_EQ(tree_differs(items(), expected(set.art, GROUP, 0)), "")
-        << "Extended Info only resizes";
-    press(IDC_APPLY);
-    EXPECT_EQ(tree_differs(items(), expected(set.art, FRAME, 5)), "");
-    EXPECT_EQ(shows_object(FRAME, 5), "");
-}
-
-// A kind without objects: applying reads nothing and changes nothing. A
-// picture that no frame uses has no image: nothing of one is read for it.
-TEST_F(Viewer, ReadsNoRecordForAKindWithoutObjectsOrAPictureWithoutAnImage) {
-    ASSERT_NO_FATAL_FAILURE(load(empty_set()));
-    HWND dialog = drive::select_kind(*v, ID_SELECT_IMAGE, "Select Image");
-    ASSERT_TRUE(dialog);
-    HWND tree = GetDlgItem(dialog, IDC_TREE);
-    LRESULT range = SendMessageA(GetDlgItem(dialog, IDC_SPIN), UDM_GETRANGE, 0, 0);
-    EXPECT_EQ(short(LOWORD(range)), -1) << "0 .. -1 for an empty table";
-    SendMessageA(GetDlgItem(dialog, IDC_INDEX), WM_SETTEXT, 0, LPARAM("3"));
-    SendMessageA(GetDlgItem(dialog, IDC_APPLY), BM_CLICK, 0, 0);
-    std::vector<tree_item> all = drive::tree_items(v->process(), tree);
-    ASSERT_FALSE(all.empty());
-    EXPECT_EQ(all[0].text, "") << "the skeleton stays empty";
-    EXPECT_EQ(drive::wait_for_client(v->main(), bare), "");
+    // A frame whose two pictures lie 65535 pixels apart, and an image.
+    artgen::art_set huge;
+    huge.palettes.push_back(test_palette());
+    huge.images.push_back(artgen::image8(4, 4, 0, std::vector<uint8_t>(16, 9)));
+    huge.groups.resize(1);
+    huge.groups[0].frames.resize(1);
+    std::vector<artgen::picture> &pics = huge.groups[0].frames[0].pics;
+    pics.resize(2);
+    pics[0].x = pics[0].y = -32768;
+    pics[1].x = pics[1].y = 32767;
+    pics[1].slot = 1;
+    ASSERT_NO_FATAL_FAILURE(open(save_set(huge, "huge")));
+    run({{'k', "3", "0", nullptr, 0, 0}, {'k', "1", "0", nullptr, IMAGE, 0}});
 
     // One frame of one picture, and a second picture in the table.
     artgen::art_set odd;
@@ -397,16 +353,9 @@ TEST_F(Viewer, ReadsNoRecordForAKindWithoutObjectsOrAPictureWithoutAnImage) {
     odd.groups[0].frames.resize(1);
     odd.groups[0].frames[0].pics.resize(1);
     odd.picCountField = 2;
-    set_files files = save_set(odd, "odd");
-    ASSERT_NO_FATAL_FAILURE(load(files));
-    loaded_set set(files);
-    ASSERT_TRUE(set.ok);
-    ASSERT_EQ(set.art->pics[1].image, nullptr);
-    ASSERT_TRUE(drive::select_kind(*v, ID_SELECT_PICTURE, "Select Picture"));
-    SendMessageA(GetDlgItem(dialog, IDC_INDEX), WM_SETTEXT, 0, LPARAM("1"));
-    all = drive::tree_items(v->process(), tree);
-    EXPECT_EQ(tree_differs(all, expected(set.art, PICTURE, 1)), "");
-    EXPECT_TRUE(find_item(all, "Image: -1 [FFFFFFFF]"));
+    ASSERT_NO_FATAL_FAILURE(open(save_set(odd, "odd")));
+    ASSERT_EQ(set->art->pics[1].image, nullptr);
+    run({{'k', "2", "0", nullptr, -1, 0}, {'s', "1", "1", "=", PICTURE, 1}});
     EXPECT_TRUE(drive::save_object(*v, g_scratch + "\\nothing.bmp", 1).came);
     drive::message m = drive::next_message(*v);
     EXPECT_EQ(m.text, "Error saving object.") << "a picture without an image covers nothing";
