@@ -79,11 +79,6 @@ reference rendered(art_handle *art, int kind, unsigned index) {
                            kOrange);
 }
 
-reference rendered_image(const set_files &files, unsigned index) {
-    loaded_set set(files);
-    return set.ok ? rendered(set.art, IMAGE, index) : reference();
-}
-
 uint32_t button_face() {
     return drive::rgb_of(GetSysColor(COLOR_BTNFACE));
 }

@@ -63,7 +63,6 @@ reference library_drawing(art_handle *art, int kind, unsigned index, int w, int 
                           RGBQUAD fill);
 // An object as the viewer renders it: its draw rectangle on orange.
 reference rendered(art_handle *art, int kind, unsigned index);
-reference rendered_image(const set_files &files, unsigned index);
 
 uint32_t button_face();
 

@@ -17,6 +17,30 @@ using drive::picture;
 const UINT kObjectItems[] = {ID_FILE_SAVEOBJECT, ID_SELECT_IMAGE, ID_SELECT_PICTURE,
                              ID_SELECT_FRAME, ID_SELECT_GROUP};
 
+// One load: the paths for the two open dialogs ("": Cancel), the answer to the
+// unload question (0: none comes) and the message that follows (null: none).
+struct load_step {
+    std::string bmp, prt;
+    int answer;
+    const char *message;
+};
+
+void expect_load(const drive::viewer &v, const load_step &l) {
+    SCOPED_TRACE(l.bmp + " " + l.prt);
+    ASSERT_TRUE(drive::load_art(v, l.bmp, l.prt));
+    drive::message m = drive::next_message(v);
+    if (l.answer) {
+        EXPECT_EQ(m.caption, "zevart_viewer") << "the program's name";
+        ASSERT_EQ(m.text, "This will unload the current file. Continue?");
+        ASSERT_TRUE(drive::answer(m, l.answer));
+        m = drive::next_message(v, l.message ? drive::kStepMs : 300);
+    }
+    const std::string error = "Error loading art-structure.";
+    EXPECT_EQ(m.text, l.message ? l.message : "") << "No must end the command";
+    EXPECT_EQ(m.caption, !m.box ? "" : m.text == error ? "Error" : "zevart_viewer");
+    EXPECT_TRUE(!m.box || drive::answer(m, IDOK));
+}
+
 TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
     HWND main = v->main();
     for (UINT id : kObjectItems) EXPECT_TRUE(drive::menu_grayed(*v, id)) << id << " at start";
@@ -25,10 +49,7 @@ TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
     EXPECT_EQ(showing_bare(), "") << "before anything is loaded";
     // Help, Info and the system menu's item, matched without the low four bits.
     for (int way = 0; way < 2; ++way) {
-        if (way == 0)
-            v->command(ID_HELP_INFO);
-        else
-            v->post(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3);
+        way == 0 ? v->command(ID_HELP_INFO) : v->post(WM_SYSCOMMAND, IDM_ABOUTBOX | 0x3);
         HWND about = drive::find_dialog(v->pid(), "About zevart-Viewer");
         ASSERT_TRUE(about) << "way " << way;
         EXPECT_FALSE(IsWindowEnabled(main)) << "the About box is modal";
@@ -49,35 +70,18 @@ TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
         EXPECT_EQ(r.bottom - r.top, size == 50 ? 128 : 300);
     }
 
-    // Both dialogs cancelled at first: no question, two empty paths, a failure.
+    // Both dialogs cancelled at first: no question, two empty paths, a
+    // failure. After a failure the question comes too, after both dialogs; No
+    // ends it. Yes: the files chosen last load. Loaded and answered No:
+    // everything stays.
     const set_files files = sample_set();
-    ASSERT_TRUE(drive::load_art(*v, "", ""));
-    drive::message m = drive::next_message(*v);
-    EXPECT_EQ(m.caption, "Error");
-    EXPECT_EQ(m.text, "Error loading art-structure.");
-    ASSERT_TRUE(drive::answer(m, IDOK));
-    EXPECT_TRUE(drive::menu_grayed(*v, ID_SELECT_IMAGE));
-    // After a failure the question comes too, after both dialogs; No ends it.
-    // Yes: the files chosen last load. Loaded and answered No: everything stays.
-    for (const char *answer : {"No", "Yes", "No"}) {
-        SCOPED_TRACE(answer);
-        ASSERT_TRUE(answer[0] == 'N' ? drive::load_art(*v, files.bmp, files.prt)
-                                     : drive::load_art(*v, "", ""));
-        m = drive::next_message(*v);
-        EXPECT_EQ(m.caption, "zevart_viewer") << "the program's name";
-        ASSERT_EQ(m.text, "This will unload the current file. Continue?");
-        ASSERT_TRUE(drive::answer(m, answer[0] == 'N' ? IDNO : IDYES));
-        if (answer[0] == 'N') {
-            EXPECT_FALSE(drive::find_message_box(v->pid(), 300)) << "No must end the command";
-            continue;
-        }
-        m = drive::next_message(*v);
-        EXPECT_EQ(m.caption, "zevart_viewer");
-        EXPECT_EQ(m.text, "Art-structure succesfully loaded.");
-        ASSERT_TRUE(drive::answer(m, IDOK));
-    }
-    EXPECT_FALSE(drive::menu_grayed(*v, ID_SELECT_GROUP)) << "the set stays after No";
-    reference image0 = rendered_image(files, 0);
+    const char *const loaded = "Art-structure succesfully loaded.";
+    for (const load_step &l : {load_step{"", "", 0, "Error loading art-structure."},
+                               load_step{files.bmp, files.prt, IDNO, nullptr},
+                               load_step{"", "", IDYES, loaded}, load_step{"", "", IDNO, nullptr}})
+        ASSERT_NO_FATAL_FAILURE(expect_load(*v, l));
+    loaded_set sample(files);
+    const reference image0 = rendered(sample.art, IMAGE, 0);
     EXPECT_EQ(showing(image0), "");
     bool orange = false, colour = false;
     for (uint32_t px : image0.pixels) (px == 0xFF7F00 ? orange : colour) = true;
@@ -95,13 +99,10 @@ TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
 
     // A failed reload leaves nothing of the closed set.
     ASSERT_NO_FATAL_FAILURE(select(GROUP));
-    std::string broken = g_scratch + "\\broken.prt";
+    const std::string broken = g_scratch + "\\broken.prt";
     artgen::save_file(broken, {'N', 'O', 'T', ' ', 'C', 'P', 'A', 'L'});
-    ASSERT_TRUE(drive::load_art(*v, files.bmp, broken));
-    ASSERT_TRUE(drive::answer(drive::next_message(*v), IDYES));
-    m = drive::next_message(*v);
-    EXPECT_EQ(m.text, "Error loading art-structure.");
-    ASSERT_TRUE(drive::answer(m, IDOK));
+    ASSERT_NO_FATAL_FAILURE(
+        expect_load(*v, {files.bmp, broken, IDYES, "Error loading art-structure."}));
     EXPECT_TRUE(drive::wait_hidden(dialog)) << "the selection dialog stays open";
     EXPECT_EQ(showing_bare(), "") << "the animation goes on";
     // Nothing that asks for a render or an apply may reach the closed set.
@@ -114,8 +115,8 @@ TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
     EXPECT_EQ(showing_bare(), "");
     // A good load afterwards shows the image whose number the index text
     // holds, from the scroll origin.
-    ASSERT_NO_FATAL_FAILURE(load(files));
-    EXPECT_EQ(showing(rendered_image(files, 3)), "");
+    ASSERT_NO_FATAL_FAILURE(expect_load(*v, {files.bmp, files.prt, IDYES, loaded}));
+    EXPECT_EQ(showing(rendered(sample.art, IMAGE, 3)), "");
 }
 
 TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
@@ -133,9 +134,8 @@ TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
         big.images.push_back(artgen::image8(w, h, 0, px));
     }
     big.images.push_back(artgen::image8(20, 20, 0, std::vector<uint8_t>(400, 200)));
-    const set_files files = save_set(big, "big");
-    ASSERT_NO_FATAL_FAILURE(load(files));
-    reference ref = rendered_image(files, 0);
+    ASSERT_NO_FATAL_FAILURE(open(save_set(big, "big")));
+    const reference ref = rendered(set->art, IMAGE, 0);
     ASSERT_EQ(ref.width, 600);
     HWND main = v->main();
     ASSERT_EQ(showing(ref), "");
@@ -173,31 +173,30 @@ TEST_F(Viewer, ScrollsByLinesAndPagesWithinTheImage) {
     // back to 0.
     ASSERT_NO_FATAL_FAILURE(select(IMAGE));
     set_index("1");
-    EXPECT_EQ(showing(rendered_image(files, 1), 400 - pageX, 300 - pageY), "");
+    EXPECT_EQ(showing(rendered(set->art, IMAGE, 1), 400 - pageX, 300 - pageY), "");
     set_index("2");
-    EXPECT_EQ(showing(rendered_image(files, 2)), "");
+    EXPECT_EQ(showing(rendered(set->art, IMAGE, 2)), "");
 }
 
-TEST_F(Viewer, PlaysAGroupOnTheButtonFace) {
-    const set_files files = sample_set();
-    ASSERT_NO_FATAL_FAILURE(load(files));
-    loaded_set set(files);
-    ASSERT_TRUE(set.ok);
-    ASSERT_NO_FATAL_FAILURE(select(GROUP));
+// A group plays on the button face, and every way out ends the program
+// cleanly while it does.
+class ViewerExit : public Viewer, public ::testing::WithParamInterface<const char *> {};
 
+TEST_P(ViewerExit, PlaysAGroupOnTheButtonFaceAndEndsTheProgram) {
+    ASSERT_NO_FATAL_FAILURE(open(sample_set()));
+    ASSERT_NO_FATAL_FAILURE(select(GROUP));
     // Group 0 is a walk cycle: each tick shows one of its frames, anchored
-    // so that the group's rectangle starts at the client's origin, on the
-    // button face.
-    const mem_group &group = set.art->groups[0];
-    const unsigned first = unsigned(group.frames - set.art->frames);
-    const RECT g = rect_of(set.art, GROUP, 0);
+    // so that the group's rectangle starts at the client's origin.
+    const mem_group &group = set->art->groups[0];
+    const unsigned first = unsigned(group.frames - set->art->frames);
+    const RECT g = rect_of(set->art, GROUP, 0);
     const uint32_t face = button_face();
     const RGBQUAD faceQuad{GetBValue(face), GetGValue(face), GetRValue(face), 0};
     int shown = -1, firstShown = -1;
     auto showsAFrame = [&](const picture &p, std::string &w) {
         w = "the client area shows none of the group's frames on the button face";
         for (unsigned f = 0; f < group.frameCount; ++f)
-            if (library_drawing(set.art, FRAME, first + f, p.width, p.height, -g.left, -g.top,
+            if (library_drawing(set->art, FRAME, first + f, p.width, p.height, -g.left, -g.top,
                                 faceQuad)
                     .pixels == p.pixels) {
                 shown = int(f);
@@ -209,14 +208,7 @@ TEST_F(Viewer, PlaysAGroupOnTheButtonFace) {
     ASSERT_EQ(drive::wait_for_client(v->main(), showsAFrame), "");
     firstShown = shown;
     EXPECT_EQ(drive::wait_for_client(v->main(), showsAFrame), "");
-}
 
-// Every way out ends the program cleanly, also while a group plays.
-class ViewerExit : public Viewer, public ::testing::WithParamInterface<const char *> {};
-
-TEST_P(ViewerExit, EndsTheProgramWhileAGroupPlays) {
-    ASSERT_NO_FATAL_FAILURE(load(sample_set()));
-    ASSERT_NO_FATAL_FAILURE(select(GROUP));
     const std::string way = GetParam();
     if (way == "Exit") v->command(ID_FILE_EXIT);
     if (way == "Enter" || way == "Escape") v->key(way == "Enter" ? VK_RETURN : VK_ESCAPE);
