@@ -69,6 +69,12 @@ TEST_F(Viewer, StartsAsksBeforeUnloadingLoadsAndReportsAFailedReload) {
         EXPECT_EQ(r.right - r.left, size == 50 ? 196 : 300);
         EXPECT_EQ(r.bottom - r.top, size == 50 ? 128 : 300);
     }
+    // Minimized and restored, it paints as before.
+    v->post(WM_SYSCOMMAND, SC_MINIMIZE);
+    EXPECT_TRUE(drive::wait_until([&] { return IsIconic(main) != FALSE; }));
+    v->post(WM_SYSCOMMAND, SC_RESTORE);
+    EXPECT_TRUE(drive::wait_until([&] { return !IsIconic(main); }));
+    EXPECT_EQ(showing_bare(), "") << "after minimizing";
 
     // Both dialogs cancelled at first: no question, two empty paths, a
     // failure. After a failure the question comes too, after both dialogs; No
