@@ -14,6 +14,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -168,6 +170,65 @@ TEST(Sweep, EveryPixelByteOfTheBitmap) {
         ASSERT_EQ(try_copy(h, filled, samplePrt, v, t), "") << "sample pixels all " << int(v);
     }
     EXPECT_EQ(t.loaded, t.tried);
+}
+
+// The process's open handles (file descriptors here).
+size_t open_handles() {
+    size_t n = 0;
+#ifdef _WIN32
+    // Wine's GetProcessHandleCount says 0: ask about every handle value.
+    const HANDLE self = GetCurrentProcess();
+    for (uintptr_t v = 4; v < 0x10000; v += 4) {
+        HANDLE copy;
+        if (!DuplicateHandle(self, HANDLE(v), self, &copy, 0, FALSE, DUPLICATE_SAME_ACCESS))
+            continue;
+        CloseHandle(copy);
+        ++n;
+    }
+#else
+    n = size_t(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                             std::filesystem::directory_iterator()));
+#endif
+    return n;
+}
+
+// Loads from files on disk, cut and damaged: every outcome closes what it
+// opened, and a failed load leaves the handle reusable.
+TEST(Sweep, FileLoadsLeaveNoHandleOpen) {
+    const artgen::art_set &sample = set_of(0).second;
+    const bytes prt = artgen::write_prt(sample), bmp = artgen::write_bmp(sample);
+    testing_support::temp_dir dir;
+    const std::string prtPath = dir.file("art.prt"), bmpPath = dir.file("art.bmp");
+    auto put = [](const std::string &path, const bytes &b, size_t n) {
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char *>(b.data()),
+                   std::streamsize(std::min(n, b.size())));
+    };
+    put(prtPath, prt, SIZE_MAX);
+    put(bmpPath, bmp, SIZE_MAX);
+    art_handle h;
+    ASSERT_EQ(LoadArtFromFile(bmpPath.c_str(), prtPath.c_str(), &h), ART_OK);
+    CloseArt(&h);
+    const size_t before = open_handles();
+    size_t tried = 0;
+    // Cuts of either file (every length of the headers, then a spread), a
+    // damaged byte, and a missing bitmap.
+    for (int file = 0; file < 2; ++file) {
+        const bytes &b = file ? bmp : prt;
+        for (size_t cut = 0; cut <= b.size(); cut += cut < 256 ? 1 : 97) {
+            put(file ? bmpPath : prtPath, b, cut);
+            const int code = LoadArtFromFile(bmpPath.c_str(), prtPath.c_str(), &h);
+            ASSERT_TRUE(code >= ART_OK && code <= ART_ERR_MEMORY)
+                << "file " << file << " cut at " << cut;
+            CloseArt(&h);
+            ++tried;
+        }
+        put(file ? bmpPath : prtPath, b, SIZE_MAX);
+    }
+    std::remove(bmpPath.c_str());
+    EXPECT_EQ(LoadArtFromFile(bmpPath.c_str(), prtPath.c_str(), &h), ART_ERR_BITMAP);
+    CloseArt(&h);
+    EXPECT_EQ(open_handles(), before) << tried << " loads from cut files";
 }
 
 } // namespace
