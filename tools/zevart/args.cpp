@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-bool parse_args(int argc, char **argv, int first, const std::vector<option_spec> &specs,
+bool parse_args(int argc, char **argv, int first, const std::vector<option_rule> &rules,
                 parsed_args &out, std::string &err) {
     bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
@@ -22,20 +22,20 @@ bool parse_args(int argc, char **argv, int first, const std::vector<option_spec>
             name = arg.substr(0, eq);
             value = arg.substr(eq + 1);
         }
-        const option_spec *spec = nullptr;
-        for (const option_spec &s : specs)
-            if (name == s.name) spec = &s;
-        if (!spec) {
+        const option_rule *rule = nullptr;
+        for (const option_rule &s : rules)
+            if (name == s.name) rule = &s;
+        if (!rule) {
             err = "unknown option '" + name + "'";
             return false;
         }
-        if (spec->takesValue && !inlineValue) {
+        if (rule->takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 err = "option " + name + " needs a value";
                 return false;
             }
             value = argv[++i];
-        } else if (!spec->takesValue && inlineValue) {
+        } else if (!rule->takesValue && inlineValue) {
             err = "option " + name + " takes no value";
             return false;
         }

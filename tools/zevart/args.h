@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-struct option_spec {
+struct option_rule {
     const char *name; // "--kind", "-o"
     bool takesValue;
 };
@@ -21,7 +21,7 @@ struct parsed_args {
 
 // False with `err` for an unknown option, a missing value or a repeated
 // option. "--" ends the options.
-bool parse_args(int argc, char **argv, int first, const std::vector<option_spec> &specs,
+bool parse_args(int argc, char **argv, int first, const std::vector<option_rule> &rules,
                 parsed_args &out, std::string &err);
 
 // A decimal number from 0 to max, digits only.

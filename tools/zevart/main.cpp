@@ -236,7 +236,7 @@ int render_command(const parsed_args &a) {
 struct command {
     const char *name;
     const char *help;
-    std::vector<option_spec> options;
+    std::vector<option_rule> options;
     std::function<int(const parsed_args &)> run;
 };
 
