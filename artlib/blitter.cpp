@@ -7,22 +7,6 @@
 
 namespace {
 
-uint32_t load32(const void *p) {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
-
-void store32(void *p, uint32_t v) {
-    memcpy(p, &v, 4);
-}
-
-uint64_t load64(const void *p) {
-    uint64_t v;
-    memcpy(&v, p, 8);
-    return v;
-}
-
 // A pixel as one 32-bit word: its fourth byte, and the pixel with blue, green
 // and red halved (each byte shifted right, the bit it takes from its
 // neighbour masked off).

@@ -11,6 +11,7 @@
 
 #include <stddef.h>
 #include <stdint.h>
+#include <string.h>
 
 // The clipped part of an image and where it goes: `rows` rows of `width`
 // pixels. Row r of the image data starts at src + r * srcStep (bytes), its
@@ -70,6 +71,42 @@ void blit_indexed_row(RGBQUAD *dst, const uint8_t *src, size_t n, const RGBQUAD 
                       uint32_t colorCount);
 void blit_shadow_row(RGBQUAD *dst, const uint8_t *src, unsigned firstBit, size_t n);
 void blit_bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count);
+
+// Unaligned words of pixel and mask data.
+inline uint32_t load32(const void *p) {
+    uint32_t v;
+    memcpy(&v, p, 4);
+    return v;
+}
+inline void store32(void *p, uint32_t v) {
+    memcpy(p, &v, 4);
+}
+inline uint64_t load64(const void *p) {
+    uint64_t v;
+    memcpy(&v, p, 8);
+    return v;
+}
+
+// The rows of a 1-bit mask for the wide forms: the pixels before the first
+// byte boundary and those the wide steps leave over go through
+// blit_shadow_row; `middle(dst, src, n)` draws from a byte boundary and
+// returns how many of the n pixels it drew (a multiple of 8).
+template <class Middle>
+inline void walk_shadow_rows(const blit_rows &r, unsigned firstBit, Middle middle) {
+    if (r.width == 0 || r.rows == 0) return;
+    const size_t lead = firstBit == 0 ? 0 : 8 - firstBit < r.width ? 8 - firstBit : r.width;
+    const size_t skip = lead ? 1 : 0; // the mask byte the lead pixels take
+    RGBQUAD *dst = r.dst;
+    const uint8_t *src = r.src;
+    for (size_t row = 0;;) {
+        if (lead) blit_shadow_row(dst, src, firstBit, lead);
+        const size_t n = r.width - lead, done = middle(dst + lead, src + skip, n);
+        if (done < n) blit_shadow_row(dst + lead + done, src + skip + done / 8, 0, n - done);
+        if (++row == r.rows) break;
+        dst += r.dstStep;
+        src += r.srcStep;
+    }
+}
 
 #if defined(__i386__) || defined(__x86_64__)
 #define ZEVART_X86_KERNELS 1

@@ -14,12 +14,6 @@
 
 namespace {
 
-AVX2 inline uint32_t load32(const void *p) {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
-
 AVX2 inline __m256i values8(const uint8_t *src) {
     return _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i *>(src)));
 }
@@ -93,7 +87,6 @@ AVX2 void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint
 }
 
 AVX2 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit) {
-    if (r.width == 0 || r.rows == 0) return;
     // Four mask bytes as one word, little-endian: pixel j of byte k is bit
     // 8k + 7 - j. Each lane picks its bit and becomes all ones where it is set.
     const __m256i pick[4] = {
@@ -104,24 +97,13 @@ AVX2 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit) {
         _mm256_setr_epi32(int(0x80000000u), 0x40000000, 0x20000000, 0x10000000, 0x8000000,
                           0x4000000, 0x2000000, 0x1000000),
     };
-    // Pixels before the first byte boundary.
-    const size_t lead = firstBit == 0 ? 0 : 8 - firstBit < r.width ? 8 - firstBit : r.width;
-    RGBQUAD *rowDst = r.dst;
-    const uint8_t *rowSrc = r.src;
-    for (size_t row = 0;;) {
-        RGBQUAD *dst = rowDst;
-        const uint8_t *src = rowSrc;
-        size_t n = r.width;
-        if (lead) {
-            blit_shadow_row(dst, src++, firstBit, lead);
-            dst += lead;
-            n -= lead;
-        }
-        for (; n >= 32; n -= 32, dst += 32, src += 4) {
-            const uint32_t w = load32(src);
+    walk_shadow_rows(r, firstBit, [&](RGBQUAD *dst, const uint8_t *src, size_t n) AVX2 {
+        size_t i = 0;
+        for (; n - i >= 32; i += 32) {
+            const uint32_t w = load32(src + i / 8);
             if (w == 0) continue;   // 32 clear pixels
             if (w == 0xFFFFFFFFu) { // 32 set: the inside of a solid shadow
-                __m256i *d = reinterpret_cast<__m256i *>(dst);
+                __m256i *d = reinterpret_cast<__m256i *>(dst + i);
                 for (unsigned k = 0; k < 4; ++k)
                     _mm256_storeu_si256(d + k, halved8(_mm256_loadu_si256(d + k)));
                 continue;
@@ -129,18 +111,15 @@ AVX2 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit) {
             const __m256i word = _mm256_set1_epi32(int(w));
             for (unsigned k = 0; k < 4; ++k) {
                 const __m256i bit = _mm256_and_si256(word, pick[k]);
-                shade8(dst + 8 * k, _mm256_cmpeq_epi32(bit, pick[k]));
+                shade8(dst + i + 8 * k, _mm256_cmpeq_epi32(bit, pick[k]));
             }
         }
-        for (; n >= 8; n -= 8, dst += 8, ++src) {
-            const __m256i bit = _mm256_and_si256(_mm256_set1_epi32(*src), pick[0]);
-            shade8(dst, _mm256_cmpeq_epi32(bit, pick[0]));
+        for (; n - i >= 8; i += 8) {
+            const __m256i bit = _mm256_and_si256(_mm256_set1_epi32(src[i / 8]), pick[0]);
+            shade8(dst + i, _mm256_cmpeq_epi32(bit, pick[0]));
         }
-        if (n) blit_shadow_row(dst, src, 0, n);
-        if (++row == r.rows) break;
-        rowDst += r.dstStep;
-        rowSrc += r.srcStep;
-    }
+        return i;
+    });
 }
 
 AVX2 void blit_bgrx_to_bgr_avx2(const uint8_t *src, uint8_t *dst, size_t count) {

@@ -25,7 +25,6 @@ SSE2 inline void shade4(RGBQUAD *dst, __m128i mask) {
 } // namespace
 
 SSE2 void blit_shadow_rows_sse2(const blit_rows &r, unsigned firstBit) {
-    if (r.width == 0 || r.rows == 0) return;
     // Two mask bytes as one word, little-endian: pixel j of byte k is bit
     // 8k + 7 - j. Each lane picks its bit and becomes all ones where it is set.
     const __m128i pick[4] = {
@@ -34,34 +33,20 @@ SSE2 void blit_shadow_rows_sse2(const blit_rows &r, unsigned firstBit) {
         _mm_setr_epi32(0x8000, 0x4000, 0x2000, 0x1000),
         _mm_setr_epi32(0x800, 0x400, 0x200, 0x100),
     };
-    // Pixels before the first byte boundary.
-    const size_t lead = firstBit == 0 ? 0 : 8 - firstBit < r.width ? 8 - firstBit : r.width;
-    RGBQUAD *rowDst = r.dst;
-    const uint8_t *rowSrc = r.src;
-    for (size_t row = 0;;) {
-        RGBQUAD *dst = rowDst;
-        const uint8_t *src = rowSrc;
-        size_t n = r.width;
-        if (lead) {
-            blit_shadow_row(dst, src++, firstBit, lead);
-            dst += lead;
-            n -= lead;
-        }
-        for (; n >= 16; n -= 16, dst += 16, src += 2) {
+    walk_shadow_rows(r, firstBit, [&](RGBQUAD *dst, const uint8_t *src, size_t n) SSE2 {
+        size_t i = 0;
+        for (; n - i >= 16; i += 16) {
             uint16_t w;
-            memcpy(&w, src, 2);
+            memcpy(&w, src + i / 8, 2);
             if (w == 0) continue; // 16 clear pixels
             const __m128i word = _mm_set1_epi32(w);
             for (unsigned k = 0; k < 4; ++k) {
                 const __m128i bit = _mm_and_si128(word, pick[k]);
-                shade4(dst + 4 * k, _mm_cmpeq_epi32(bit, pick[k]));
+                shade4(dst + i + 4 * k, _mm_cmpeq_epi32(bit, pick[k]));
             }
         }
-        if (n) blit_shadow_row(dst, src, 0, n);
-        if (++row == r.rows) break;
-        rowDst += r.dstStep;
-        rowSrc += r.srcStep;
-    }
+        return i;
+    });
 }
 
 #endif

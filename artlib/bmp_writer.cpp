@@ -78,16 +78,6 @@ template <size_t Bytes> void copy_pixels(const uint8_t *src, uint8_t *dst, size_
 // into one word with shifts; any other order goes byte by byte.
 const bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
 
-uint32_t load32(const uint8_t *p) {
-    uint32_t v;
-    memcpy(&v, p, 4);
-    return v;
-}
-
-void store32(uint8_t *p, uint32_t v) {
-    memcpy(p, &v, 4);
-}
-
 // The most used conversion (the viewer saves 24-bit files) has faster forms:
 // blitter.h hands out the best this processor runs.
 void bgrx_to_bgr(const uint8_t *src, uint8_t *dst, size_t count) {
