@@ -3,8 +3,8 @@
 //
 // This header is the binary contract of zevart.dll. Clients read the records'
 // fields directly and compute record indexes by pointer difference, so field
-// order, types and packing never change. On 32-bit Windows every record has
-// the size checked at the end of this file.
+// order, types and packing never change. Both layouts, 32- and 64-bit, are
+// checked at the end of this file.
 #pragma once
 
 #include <stddef.h>
@@ -179,55 +179,78 @@ bool DIBitsToFile1(const char *fileName, const void *pixels, BITMAPINFO *info,
 
 } // extern "C"
 
-#if defined(_WIN32) && !defined(_WIN64)
-// The 32-bit layout clients were built against.
-static_assert(sizeof(art_handle) == 64, "art_handle layout");
-static_assert(offsetof(art_handle, bmpFileName) == 0, "art_handle layout");
-static_assert(offsetof(art_handle, prtFileName) == 4, "art_handle layout");
-static_assert(offsetof(art_handle, reserved) == 8, "art_handle layout");
-static_assert(offsetof(art_handle, loadState) == 12, "art_handle layout");
-static_assert(offsetof(art_handle, paletteCount) == 16, "art_handle layout");
-static_assert(offsetof(art_handle, palettes) == 20, "art_handle layout");
-static_assert(offsetof(art_handle, imageCount) == 24, "art_handle layout");
-static_assert(offsetof(art_handle, images) == 28, "art_handle layout");
-static_assert(offsetof(art_handle, groupCount) == 32, "art_handle layout");
-static_assert(offsetof(art_handle, groups) == 36, "art_handle layout");
-static_assert(offsetof(art_handle, frameCount) == 40, "art_handle layout");
-static_assert(offsetof(art_handle, frames) == 44, "art_handle layout");
-static_assert(offsetof(art_handle, picCount) == 48, "art_handle layout");
-static_assert(offsetof(art_handle, pics) == 52, "art_handle layout");
-static_assert(offsetof(art_handle, extInfoCount) == 56, "art_handle layout");
-static_assert(offsetof(art_handle, extInfos) == 60, "art_handle layout");
+// The record layouts clients are built against. 32-bit (i686 Windows, and
+// wasm32): 4-byte pointers, the reference layout of zevart.dll. 64-bit
+// (x86_64 Windows and Linux): the same fields in the same order, naturally
+// aligned, mem_image and mem_frame still packed (their pointers then sit
+// misaligned, which x86_64 reads without fault).
+//
+//                   32-bit        64-bit
+//   art_handle      64            120
+//   mem_palette      8             16
+//   mem_image       22 (packed)    30 (packed)
+//   mem_pic          8             16
+//   mem_frame        6 (packed)    10 (packed)
+//   mem_group       80             96
+//   mem_ext_info     4              4
+//   mem_appendix    16             16
+#define ZEVART_LAYOUT(type, field, off32, off64)                                              \
+    static_assert(offsetof(type, field) == (sizeof(void *) == 4 ? (off32) : (off64)),      \
+                  #type " layout: " #field)
+#define ZEVART_SIZE(type, size32, size64)                                                     \
+    static_assert(sizeof(type) == (sizeof(void *) == 4 ? (size32) : (size64)), #type " size")
 
-static_assert(sizeof(mem_palette) == 8, "mem_palette layout");
-static_assert(offsetof(mem_palette, colorCount) == 0, "mem_palette layout");
-static_assert(offsetof(mem_palette, colors) == 4, "mem_palette layout");
+static_assert(sizeof(void *) == 4 || sizeof(void *) == 8, "32- or 64-bit pointers");
 
-static_assert(sizeof(mem_image) == 22, "mem_image layout");
-static_assert(offsetof(mem_image, rowBytes) == 0, "mem_image layout");
-static_assert(offsetof(mem_image, pixels) == 4, "mem_image layout");
-static_assert(offsetof(mem_image, height) == 8, "mem_image layout");
-static_assert(offsetof(mem_image, width) == 12, "mem_image layout");
-static_assert(offsetof(mem_image, type) == 16, "mem_image layout");
-static_assert(offsetof(mem_image, palette) == 18, "mem_image layout");
+ZEVART_SIZE(art_handle, 64, 120);
+ZEVART_LAYOUT(art_handle, bmpFileName, 0, 0);
+ZEVART_LAYOUT(art_handle, prtFileName, 4, 8);
+ZEVART_LAYOUT(art_handle, reserved, 8, 16);
+ZEVART_LAYOUT(art_handle, loadState, 12, 24);
+ZEVART_LAYOUT(art_handle, paletteCount, 16, 28);
+ZEVART_LAYOUT(art_handle, palettes, 20, 32);
+ZEVART_LAYOUT(art_handle, imageCount, 24, 40);
+ZEVART_LAYOUT(art_handle, images, 28, 48);
+ZEVART_LAYOUT(art_handle, groupCount, 32, 56);
+ZEVART_LAYOUT(art_handle, groups, 36, 64);
+ZEVART_LAYOUT(art_handle, frameCount, 40, 72);
+ZEVART_LAYOUT(art_handle, frames, 44, 80);
+ZEVART_LAYOUT(art_handle, picCount, 48, 88);
+ZEVART_LAYOUT(art_handle, pics, 52, 96);
+ZEVART_LAYOUT(art_handle, extInfoCount, 56, 104);
+ZEVART_LAYOUT(art_handle, extInfos, 60, 112);
 
-static_assert(sizeof(mem_pic) == 8, "mem_pic layout");
-static_assert(offsetof(mem_pic, x) == 0, "mem_pic layout");
-static_assert(offsetof(mem_pic, y) == 2, "mem_pic layout");
-static_assert(offsetof(mem_pic, image) == 4, "mem_pic layout");
+ZEVART_SIZE(mem_palette, 8, 16);
+ZEVART_LAYOUT(mem_palette, colorCount, 0, 0);
+ZEVART_LAYOUT(mem_palette, colors, 4, 8);
 
-static_assert(sizeof(mem_frame) == 6, "mem_frame layout");
-static_assert(offsetof(mem_frame, picCount) == 0, "mem_frame layout");
-static_assert(offsetof(mem_frame, pics) == 2, "mem_frame layout");
+ZEVART_SIZE(mem_image, 22, 30);
+ZEVART_LAYOUT(mem_image, rowBytes, 0, 0);
+ZEVART_LAYOUT(mem_image, pixels, 4, 4);
+ZEVART_LAYOUT(mem_image, height, 8, 12);
+ZEVART_LAYOUT(mem_image, width, 12, 16);
+ZEVART_LAYOUT(mem_image, type, 16, 20);
+ZEVART_LAYOUT(mem_image, palette, 18, 22);
 
-static_assert(sizeof(mem_group) == 80, "mem_group layout");
-static_assert(offsetof(mem_group, header) == 0, "mem_group layout");
-static_assert(offsetof(mem_group, frameCount) == 32, "mem_group layout");
-static_assert(offsetof(mem_group, frames) == 36, "mem_group layout");
-static_assert(offsetof(mem_group, extInfo) == 40, "mem_group layout");
-static_assert(offsetof(mem_group, appendixCount) == 44, "mem_group layout");
-static_assert(offsetof(mem_group, appendix) == 48, "mem_group layout");
+ZEVART_SIZE(mem_pic, 8, 16);
+ZEVART_LAYOUT(mem_pic, x, 0, 0);
+ZEVART_LAYOUT(mem_pic, y, 2, 2);
+ZEVART_LAYOUT(mem_pic, image, 4, 8);
 
-static_assert(sizeof(mem_ext_info) == 4, "mem_ext_info layout");
-static_assert(sizeof(mem_appendix) == 16, "mem_appendix layout");
-#endif
+ZEVART_SIZE(mem_frame, 6, 10);
+ZEVART_LAYOUT(mem_frame, picCount, 0, 0);
+ZEVART_LAYOUT(mem_frame, pics, 2, 2);
+
+ZEVART_SIZE(mem_group, 80, 96);
+ZEVART_LAYOUT(mem_group, header, 0, 0);
+ZEVART_LAYOUT(mem_group, frameCount, 32, 32);
+ZEVART_LAYOUT(mem_group, frames, 36, 40);
+ZEVART_LAYOUT(mem_group, extInfo, 40, 48);
+ZEVART_LAYOUT(mem_group, appendixCount, 44, 56);
+ZEVART_LAYOUT(mem_group, appendix, 48, 60);
+
+ZEVART_SIZE(mem_ext_info, 4, 4);
+ZEVART_SIZE(mem_appendix, 16, 16);
+
+#undef ZEVART_LAYOUT
+#undef ZEVART_SIZE

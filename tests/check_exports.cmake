@@ -1,9 +1,10 @@
-# Checks zevart.dll's export table against tests/exports.txt: every export of
-# the table at its ordinal and by its name, nothing else exported.
+# Checks zevart.dll's export table against the table made from
+# artlib/exports.txt for its architecture: every export of the table at its
+# ordinal and by its name, nothing else exported.
 #
-#   cmake -DDLL=zevart.dll -DTABLE=exports.txt -DOBJDUMP=... -DCXXFILT=... -P check_exports.cmake
+#   cmake -DDLL=zevart.dll -DTABLE=exports.table -DOBJDUMP=... -P check_exports.cmake
 
-foreach(var DLL TABLE OBJDUMP CXXFILT)
+foreach(var DLL TABLE OBJDUMP)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "check_exports: ${var} not given")
   endif()
@@ -54,19 +55,11 @@ if(NOT built)
   message(FATAL_ERROR "no exports found in ${DLL}")
 endif()
 
-# Demangled, without the leading-underscore stripping of the i686 tools.
-execute_process(COMMAND "${CXXFILT}" -n ${raw_names} OUTPUT_VARIABLE demangled RESULT_VARIABLE rc)
-if(NOT rc EQUAL 0)
-  message(FATAL_ERROR "${CXXFILT} failed")
-endif()
-string(REGEX REPLACE "\n$" "" demangled "${demangled}")
-string(REPLACE ";" "\\;" demangled "${demangled}")
-string(REPLACE "\n" ";" demangled "${demangled}")
 list(LENGTH name_ordinals count)
 math(EXPR last "${count} - 1")
 foreach(i RANGE ${last})
   list(GET name_ordinals ${i} ord)
-  list(GET demangled ${i} name)
+  list(GET raw_names ${i} name)
   set(got_${ord} "${name}")
 endforeach()
 

@@ -60,14 +60,18 @@ void kernel_handles(HANDLE process, usage &u) {
 }
 
 // GDI objects. Wine's GetGuiResources is a stub: then its handle table,
-// which the process's PEB points at (24-byte entries, type byte at 14).
+// which the process's PEB points at (GdiSharedHandleTable: 0x94 in the 32-bit
+// PEB, 0xF8 in the 64-bit one; 24-byte entries with the type byte at 14 in
+// both).
+constexpr size_t kGdiTableInPeb = sizeof(void *) == 4 ? 0x94 : 0xF8;
+
 long gdi_objects(HANDLE process) {
     if (long n = long(GetGuiResources(process, GR_GDIOBJECTS))) return n;
     PROCESS_BASIC_INFORMATION pbi{};
     ULONG got = 0;
     void *table = nullptr;
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &pbi, sizeof pbi, &got) ||
-        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + 0x94, &table,
+        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + kGdiTableInPeb, &table,
                            sizeof table, nullptr) ||
         !table)
         return -1;

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks how zevart_viewer.exe binds to zevart.dll, from the two files'
-import and export tables (objdump -p):
+import and export tables (objdump -p), against the viewer's entries of the
+export list (the table made from artlib/exports.txt for this architecture):
 
 - end_drawGroupAll, LoadArtFromFile, CloseArt, redraw_groupWindow,
   DIBitsToFile and DIBitsToFile8 are imported by ordinal (7, 8, 9, 11, 18, 19),
@@ -9,33 +10,24 @@ import and export tables (objdump -p):
 - nothing else comes from zevart.dll;
 - the DLL exports each of them: the ordinal ones at exactly that ordinal.
 
-usage: check_imports.py OBJDUMP VIEWER_EXE ZEVART_DLL [--pending NAME]...
-A pending name is one the viewer does not call yet; it may be missing.
+usage: check_imports.py OBJDUMP VIEWER_TABLE VIEWER_EXE ZEVART_DLL
 """
 import re
 import subprocess
 import sys
 
-BY_ORDINAL = {
-    7: "end_drawGroupAll",
-    8: "LoadArtFromFile",
-    9: "CloseArt",
-    11: "redraw_groupWindow",
-    18: "DIBitsToFile",
-    19: "DIBitsToFile8",
-}
-BY_NAME = [
-    "_ZN10art_handleC1Ev",
-    "_ZN10art_handleD1Ev",
-    "_ZN9mem_image4drawEP10tagRGBQUADP13tagBITMAPINFOii",
-    "_ZN7mem_pic4drawEP10tagRGBQUADP13tagBITMAPINFOii",
-    "_ZN9mem_frame4drawEP10tagRGBQUADP13tagBITMAPINFOii",
-    "_ZN9mem_group10start_drawEP6HWND__iiPU5cdeclFvS1_PP10tagRGBQUADP13tagBITMAPINFOES8_",
-    "_ZN9mem_image11getDrawRectEP7tagRECT",
-    "_ZN7mem_pic11getDrawRectEP7tagRECT",
-    "_ZN9mem_frame11getDrawRectEP7tagRECT",
-    "_ZN9mem_group11getDrawRectEP7tagRECT",
-]
+def viewer_table(path):
+    """({ordinal: name} bound by ordinal, [names] bound by name) from the
+    table made from artlib/exports.txt."""
+    by_ordinal, by_name = {}, []
+    with open(path) as f:
+        for line in f:
+            ordinal, name, binding = line.split()
+            if binding == "by-ordinal":
+                by_ordinal[int(ordinal)] = name
+            else:
+                by_name.append(name)
+    return by_ordinal, by_name
 
 
 def objdump(tool, path):
@@ -86,32 +78,29 @@ def exports(text):
 
 
 def main():
-    args = sys.argv[1:]
-    pending = set()
-    while "--pending" in args:
-        i = args.index("--pending")
-        pending.add(args[i + 1])
-        del args[i : i + 2]
-    tool, exe, dll = args
+    tool, table, exe, dll = sys.argv[1:]
+    by_ordinal, by_name = viewer_table(table)
     ordinals, names = imports_from_zevart(objdump(tool, exe))
     exported = exports(objdump(tool, dll))
     errors = []
+    if sorted(by_ordinal) != [7, 8, 9, 11, 18, 19]:
+        errors.append(f"the export list binds ordinals {sorted(by_ordinal)}, not 7, 8, 9, 11, 18, 19")
 
     for n in ordinals:
-        if n not in BY_ORDINAL:
+        if n not in by_ordinal:
             errors.append(f"imports ordinal {n}, which it has no business with")
     for name in names:
-        if name in BY_ORDINAL.values():
+        if name in by_ordinal.values():
             errors.append(f"imports {name} by name; it must be bound by ordinal")
-        elif name not in BY_NAME:
+        elif name not in by_name:
             errors.append(f"imports {name}, which it has no business with")
-    for n, name in BY_ORDINAL.items():
-        if n not in ordinals and name not in pending:
+    for n, name in by_ordinal.items():
+        if n not in ordinals:
             errors.append(f"does not import {name} by ordinal {n}")
-        if exported.get(n) != name and (n in ordinals or name not in pending):
+        if exported.get(n) != name:
             errors.append(f"zevart.dll exports {exported.get(n, 'nothing')} at ordinal {n}, not {name}")
-    for name in BY_NAME:
-        if name not in names and name not in pending:
+    for name in by_name:
+        if name not in names:
             errors.append(f"does not import {name} by name")
         if name not in exported.values():
             errors.append(f"zevart.dll does not export {name}")
