@@ -29,3 +29,13 @@ endfunction()
 # The smallest Windows program: whether it runs tells whether this
 # architecture's programs run on this machine at all (cmake/wine-probe).
 add_executable(wine_probe ${PROJECT_SOURCE_DIR}/cmake/wine_probe.c)
+
+if(ZEVART_WINE_ARCH STREQUAL "win64")
+  # The fallback that scripts/run and scripts/soak take where 32-bit programs
+  # cannot run, taken here on any machine: with 32-bit switched off, the
+  # choice is this build, and it says why.
+  add_test(NAME windows_arch_fallback
+           COMMAND env ZEVART_NO_32BIT=1 ${PROJECT_SOURCE_DIR}/scripts/windows-arch wine)
+  set_tests_properties(windows_arch_fallback PROPERTIES FIXTURES_REQUIRED wine LABELS wine
+    TIMEOUT 300 PASS_REGULAR_EXPRESSION "64-bit Windows build[^\n]*switched off by ZEVART_NO_32BIT=1\nwin64")
+endif()

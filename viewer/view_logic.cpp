@@ -68,8 +68,11 @@ mem_group *object_group(art_handle *art, uint32_t index) {
 
 RGBQUAD *make_pixels(long width, long height) {
     if (width <= 0 || height <= 0) return nullptr;
-    // No block may be larger than pointer differences can span.
-    const size_t most = size_t(PTRDIFF_MAX) / sizeof(RGBQUAD);
+    // One limit for every build: under 2 GiB, what a 32-bit viewer can hold
+    // and a bitmap file's 32-bit size fields can describe. A 64-bit viewer
+    // could reserve more, but would then fill and save buffers of many
+    // gigabytes for a rectangle no display can show.
+    const size_t most = size_t(INT32_MAX) / sizeof(RGBQUAD);
     if (size_t(width) > most / size_t(height)) return nullptr;
     size_t count = size_t(width) * size_t(height);
     auto *pixels = static_cast<RGBQUAD *>(::operator new(count * sizeof(RGBQUAD), std::nothrow));

@@ -45,8 +45,8 @@ bool draw_object(art_handle *art, int kind, uint32_t index, RGBQUAD *pixels, BIT
 mem_group *object_group(art_handle *art, uint32_t index);
 
 // A buffer of width x height pixels, all BACKGROUND_ORANGE. Null when either
-// side is not above 0, when the byte size does not fit in memory's address
-// range, or when memory is out. Release with free_pixels.
+// side is not above 0, when the byte size is 2 GiB or more (on every
+// architecture), or when memory is out. Release with free_pixels.
 RGBQUAD *make_pixels(long width, long height);
 void free_pixels(RGBQUAD *pixels);
 

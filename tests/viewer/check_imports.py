@@ -44,12 +44,15 @@ def imports_from_zevart(text):
             continue
         if not inside:
             continue
-        m = re.match(r"\s+([0-9a-fA-F]+)\s+(\d+)\s+(\S+)\s*$", line)
+        m = re.match(r"\s+([0-9a-fA-F]+)\s+([0-9a-fA-F]+)\s+(\S+)\s*$", line)
         if not m:
             continue
-        value, number, name = m.groups()
-        if int(value, 16) & 0x80000000:
-            ordinals.append(int(number))
+        # An import by ordinal sets the top bit of its thunk word (32 or 64
+        # bits wide) and keeps the ordinal in the low 16.
+        value, _, name = m.groups()
+        word = int(value, 16)
+        if word >> (4 * len(value) - 1) and len(value) in (8, 16):
+            ordinals.append(word & 0xFFFF)
         else:
             names.append(name)
     return ordinals, names

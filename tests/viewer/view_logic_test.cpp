@@ -144,10 +144,8 @@ TEST(ViewLogic, DrawsOnlyRectanglesAndBuffersOfSizesThatFit) {
     // clang-format off
     const long refused[][2] = {{0, 5}, {5, 0}, {-1, 5}, {5, -1}, {LONG_MIN, LONG_MIN},
                                {LONG_MAX, LONG_MAX}, {LONG_MAX, 2},
-#if defined(_WIN32) && !defined(_WIN64)
-                               {0x10000, 0x4000}, // 2^32 bytes: the size wraps
-                               {25000, 21000},    // 2.1 GB: more than a 32-bit process holds
-#endif
+                               {0x10000, 0x4000}, // 2^32 bytes: the size wraps in 32 bits
+                               {32768, 16384},    // 2 GiB, on every architecture
     };
     // clang-format on
     for (auto c : refused) EXPECT_EQ(make_pixels(c[0], c[1]), nullptr) << c[0] << " x " << c[1];
