@@ -239,6 +239,16 @@ bool animation_playing(const viewer &v) {
     return ask_probe(v, 0) == 1;
 }
 
+bool press(const viewer &v, const probe_press &p) {
+    probe_report *report = probe(v);
+    if (!report) return false;
+    report->press = p;
+    DWORD_PTR done = 0;
+    return SendMessageTimeoutA(v.main(), RegisterWindowMessageA(kProbePress), 0, 0,
+                               SMTO_ABORTIFHUNG, kStepMs, &done) &&
+           done == 1;
+}
+
 // ----- high-level steps -----
 
 bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
@@ -288,6 +298,9 @@ void click_spin(HWND spin, bool up) {
     LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
     PostMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
     PostMessageA(spin, WM_LBUTTONUP, 0, at);
+    // The pointer leaves: an up-down control that thinks it is still under
+    // the pointer acts at every timer it sets, later arrow keys' included.
+    PostMessageA(spin, WM_MOUSELEAVE, 0, 0);
 }
 
 HWND focus_of(HWND hwnd) {

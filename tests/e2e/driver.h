@@ -90,6 +90,9 @@ bool menu_grayed(const viewer &v, UINT id);
 // Whether zevart.dll plays an animation in the main window.
 bool animation_playing(const viewer &v);
 
+// Has the viewer's own thread send `p`'s down and up messages back to back.
+bool press(const viewer &v, const probe_press &p);
+
 // ----- high-level steps -----
 
 // File, Load Art with a path for each open dialog (empty: Cancel). Returns

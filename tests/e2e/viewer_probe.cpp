@@ -19,6 +19,13 @@ LONG animation_in(HWND window) {
 
 LRESULT CALLBACK probe_proc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
     static const UINT question = RegisterWindowMessageA(kProbeQuestion);
+    static const UINT press = RegisterWindowMessageA(kProbePress);
+    if (msg == press) {
+        const probe_press &p = g_report->press;
+        SendMessageA(p.target, p.down, p.downWParam, p.downLParam);
+        SendMessageA(p.target, p.up, p.upWParam, p.upLParam);
+        return 1;
+    }
     if (msg == question)
         return wParam ? LRESULT(GetMenuState(GetMenu(window), UINT(wParam), MF_BYCOMMAND))
                       : animation_in(window);

@@ -380,8 +380,9 @@ void Walk::index() {
     case 0: { // arrow keys in the edit move the spin
         const bool up = pick(2);
         log(up ? "key Up" : "key Down");
-        send(edit, WM_KEYDOWN, up ? VK_UP : VK_DOWN, 1);
-        send(edit, WM_KEYUP, up ? VK_UP : VK_DOWN, 0xC0000001);
+        const WPARAM vk = up ? VK_UP : VK_DOWN;
+        check(drive::press(*v_, {edit, WM_KEYDOWN, WM_KEYUP, vk, vk, 1, LPARAM(0xC0000001)}),
+              "the viewer does not answer a key press");
         break;
     }
     case 1: { // a click on the spin's arrows
@@ -390,8 +391,14 @@ void Walk::index() {
         const bool up = pick(2);
         log(up ? "spin up" : "spin down");
         const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-        send(GetDlgItem(d, IDC_SPIN), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        send(GetDlgItem(d, IDC_SPIN), WM_LBUTTONUP, 0, at);
+        check(drive::press(*v_, {GetDlgItem(d, IDC_SPIN), WM_LBUTTONDOWN, WM_LBUTTONUP,
+                                 MK_LBUTTON, 0, at, at}),
+              "the viewer does not answer a click");
+        // The pointer leaves, as a real one would: an up-down control that
+        // still thinks it is under the pointer acts at every timer it sets,
+        // and the one a later arrow key starts would write its old value over
+        // a text typed within 250 ms.
+        send(GetDlgItem(d, IDC_SPIN), WM_MOUSELEAVE);
         break;
     }
     default: { // a text typed key by key, or put in at once
