@@ -91,6 +91,7 @@ void release_set(art_handle *handle) {
         if (freeing) forget_group_draws(handle->groups, handle->groupCount);
         // `last` frees the blocks here, after no group plays from them.
     }
+    forget_load_report(handle);
     handle->loadState = ART_EMPTY;
     clear_fields(handle);
 }
@@ -119,6 +120,7 @@ art_handle &art_handle::operator=(const art_handle &other) {
     bool shared = other.loadState == ART_LOADED && retain_set(&other);
     release_set(this);
     memcpy(static_cast<void *>(this), &other, sizeof *this);
+    if (other.loadState == ART_FAILED) copy_load_report(&other, this);
     if (other.loadState == ART_LOADED && !shared) {
         clear_fields(this);
         loadState = ART_FAILED;

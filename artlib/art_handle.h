@@ -145,10 +145,23 @@ struct art_handle {
     art_handle(const art_handle &other) : loadState(ART_EMPTY) { *this = other; }
 };
 
+// The most bytes get_loadError's reason takes, its terminating zero included.
+enum { ART_REASON_SIZE = 256 };
+
 extern "C" {
 
 int LoadArtFromFile(const char *bmpFile, const char *prtFile, art_handle *handle);
 int CloseArt(art_handle *handle);
+
+// Why the last load into `handle` failed: returns its code (1 to 5), copies
+// the reason into `reason` (one line naming the record and field at fault;
+// cut to size - 1 characters and always terminated when size is above 0) and
+// stores at *offset the byte offset in the file at fault, the art-structure
+// file for codes 1 to 3 and the bitmap file for 4, or -1 where no byte is
+// (a file that can't be opened, memory). `reason` and `offset` may be null.
+// A loaded handle gives 0, an empty reason and -1; a handle with no failed
+// load on record (empty, closed since, or a null handle) gives -1.
+int get_loadError(const art_handle *handle, char *reason, unsigned size, int64_t *offset);
 
 bool drawImageDIB(RGBQUAD *surface, BITMAPINFO *info, int x, int y, art_handle *art,
                   unsigned index);

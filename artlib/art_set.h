@@ -38,6 +38,19 @@ bool adopt_set(art_handle *handle, set_blocks &blocks);
 // Empties `handle`: frees its set when no other handle shares it.
 void release_set(art_handle *handle);
 
+// Why a load failed, as get_loadError gives it.
+struct load_report {
+    int code = ART_OK;
+    int64_t offset = -1; // in the file at fault; -1: no byte is
+    char reason[ART_REASON_SIZE] = "";
+};
+
+// The report of a failed load into `handle`, kept until the handle is loaded
+// again, closed or destroyed (forget_load_report). Copies go with the handle.
+void keep_load_report(const art_handle *handle, const load_report &report);
+void forget_load_report(const art_handle *handle);
+void copy_load_report(const art_handle *from, const art_handle *to);
+
 // The loader behind LoadArtFromFile, on any byte sources. A null source is a
 // file that could not be opened.
 int load_art(art_handle *handle, const char *bmpName, const char *prtName, const byte_source *bmp,

@@ -69,12 +69,19 @@ bool documented(int code) {
 
 std::string check_load(art_handle &h, const uint8_t *prtData, size_t prtSize,
                        const uint8_t *bmpData, size_t bmpSize, int *codeOut,
-                       const surface_choice *draws) {
+                       const surface_choice *draws, load_report *reportOut) {
     memory_source prt(prtData, prtSize), bmp(bmpData, bmpSize);
     const int code = load_art(&h, "fuzz.bmp", "fuzz.prt", &bmp, &prt);
     if (codeOut) *codeOut = code;
+    load_report told;
+    told.code = get_loadError(&h, told.reason, sizeof told.reason, &told.offset);
+    if (reportOut) *reportOut = told;
+    const bool reasoned = told.reason[0] != '\0';
     std::string fault;
-    if (code == ART_OK) {
+    if (told.code != code || reasoned == (code == ART_OK) || told.offset < -1) {
+        fault = "get_loadError gave " + std::to_string(told.code) + " (\"" + told.reason +
+                "\") for a load of code " + std::to_string(code);
+    } else if (code == ART_OK) {
         fault = h.loadState != ART_LOADED ? "loaded but not ART_LOADED" : check_set(h);
         if (fault.empty() && draws) fault = check_set_draws(h, *draws);
     } else if (!documented(code)) {
@@ -83,9 +90,12 @@ std::string check_load(art_handle &h, const uint8_t *prtData, size_t prtSize,
         fault = "a failed load left the handle holding something";
     } else if (load_art(&h, "fuzz.bmp", "fuzz.prt", &bmp, &prt) != ART_ERR_NOT_EMPTY) {
         fault = "a failed handle took another load before it was closed";
+    } else if (get_loadError(&h, nullptr, 0, nullptr) != code) {
+        fault = "a refused load changed the report of the failed one";
     }
     if (CloseArt(&h) != 1 || h.loadState != ART_EMPTY)
         fault += " (closing left the handle not empty)";
+    if (get_loadError(&h, nullptr, 0, nullptr) != -1) fault += " (closing kept the load's report)";
     return fault;
 }
 

@@ -19,13 +19,17 @@ struct surface_choice {
     int32_t farX = 0, farY = 0;   // any anchor at all
 };
 
+struct load_report;
+
 // Loads the two files into `h` (empty) and checks the outcome: a loaded set
 // must be sound (every pointer inside its tables, every block readable) and,
 // given `draws`, draw as check_set_draws says; a failure must be a documented
-// code leaving `h` ART_FAILED, owning nothing and refusing another load. `h`
-// is closed and empty again afterwards; `code` receives the load's result.
+// code with a reason (get_loadError), leaving `h` ART_FAILED, owning nothing
+// and refusing another load. `h` is closed and empty again afterwards, its
+// report forgotten; `code` receives the load's result, `report` its report.
 std::string check_load(art_handle &h, const uint8_t *prt, size_t prtSize, const uint8_t *bmp,
-                       size_t bmpSize, int *code = nullptr, const surface_choice *draws = nullptr);
+                       size_t bmpSize, int *code = nullptr, const surface_choice *draws = nullptr,
+                       load_report *report = nullptr);
 
 // Loader input (fuzz_input.h): a 4-byte little-endian length, the
 // art-structure file of that length, then the bitmap file.

@@ -1,5 +1,6 @@
 #include "cli_process.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 
@@ -13,13 +14,15 @@
 
 namespace {
 
-// The text without the "\r" that Wine puts before every "\n" of console output.
 std::string slurp(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
-    std::string plain;
-    for (auto it = std::istreambuf_iterator<char>(in); it != std::istreambuf_iterator<char>(); ++it)
-        if (*it != '\r') plain += *it;
-    return plain;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The text without the "\r" that Wine puts before every "\n" of console output.
+std::string text_of(std::string bytes) {
+    bytes.erase(std::remove(bytes.begin(), bytes.end(), '\r'), bytes.end());
+    return bytes;
 }
 
 #ifdef _WIN32
@@ -75,8 +78,10 @@ int run(const std::string &program, const std::vector<std::string> &args,
 } // namespace
 
 run_result run_program(const std::string &program, const std::vector<std::string> &args,
-                       const std::string &scratch) {
-    const std::string outPath = scratch + "/stdout.txt", errPath = scratch + "/stderr.txt";
+                       const std::string &scratch, const std::string &stdoutPath) {
+    const std::string outPath = stdoutPath.empty() ? scratch + "/stdout.txt" : stdoutPath,
+                      errPath = scratch + "/stderr.txt";
     const int status = run(program, args, outPath, errPath);
-    return {status, slurp(outPath), slurp(errPath)};
+    const std::string bytes = stdoutPath.empty() ? slurp(outPath) : "";
+    return {status, text_of(bytes), text_of(slurp(errPath)), bytes};
 }

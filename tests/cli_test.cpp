@@ -14,11 +14,20 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <sstream>
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 using testing_support::art_files;
 using testing_support::temp_dir;
@@ -30,11 +39,21 @@ namespace {
 enum { OK = 0, USAGE = 1, LOAD = 2, SOME_FAILED = 3, EXISTS = 4 };
 constexpr size_t npos = std::string::npos;
 
+// A program of the build, as this build starts programs.
+std::string program(const char *path) {
+#ifdef _WIN32
+    return std::string("Z:") + path; // the Unix root under Wine
+#else
+    return path;
+#endif
+}
+
 // Runs zevart with the words of `line` and expects its exit status; BMP and PRT
 // stand for the set's files, OUT for the output folder (OUT/x.bmp: a file in
-// it). Its streams are caught in a scratch folder of its own.
+// it). Its streams are caught in a scratch folder of its own, or standard
+// output goes to `stdoutPath`.
 run_result zevart(const std::string &line, int status, const art_files &s = {},
-                  const std::string &out = "") {
+                  const std::string &out = "", const std::string &stdoutPath = "") {
     static temp_dir scratch;
     std::vector<std::string> args;
     std::istringstream words(line);
@@ -43,11 +62,7 @@ run_result zevart(const std::string &line, int status, const art_files &s = {},
                        : w == "PRT"             ? s.prt
                        : w.rfind("OUT", 0) == 0 ? out + w.substr(3)
                                                 : w);
-#ifdef _WIN32
-    run_result r = run_program(std::string("Z:") + ZEVART_CLI, args, scratch.path());
-#else
-    run_result r = run_program(ZEVART_CLI, args, scratch.path());
-#endif
+    run_result r = run_program(program(ZEVART_CLI), args, scratch.path(), stdoutPath);
     EXPECT_EQ(r.status, status) << line << "\nstdout: " << r.out << "\nstderr: " << r.err;
     return r;
 }
@@ -186,20 +201,48 @@ TEST(Cli, HelpVersionAndBadCommandLines) {
     for (const char *command : {"info", "dump", "export", "render"}) {
         run_result r = zevart(std::string(command) + " --help", OK);
         EXPECT_EQ(r.out.rfind(std::string("usage: zevart ") + command, 0), 0u) << command;
+        for (const char *same : {" -h", " -h BMP", " --help --force"})
+            EXPECT_EQ(zevart(std::string(command) + same, OK).out, r.out) << command << same;
+        EXPECT_EQ(zevart(std::string("help ") + command, OK).out, r.out) << command;
     }
     EXPECT_EQ(zevart("--version", OK).out.rfind("zevart 2.", 0), 0u);
+    EXPECT_EQ(zevart("-V", OK).out, zevart("--version", OK).out);
+    EXPECT_EQ(zevart("help", OK).out, zevart("--help", OK).out);
     const art_files s = sample_set();
     temp_dir dir;
     const std::string out = dir.path();
-    for (const char *line :
-         {"", "frobnicate", "info BMP", "info --colour BMP PRT", "export --kind sprite BMP PRT OUT",
-          "export --index 3 BMP PRT OUT", "export --kind image --index 3x BMP PRT OUT",
-          "export --kind frame --format bmp8 BMP PRT OUT", "export --format tiff BMP PRT OUT",
-          "export --level 10 BMP PRT OUT", "render BMP PRT image 0",
-          "render BMP PRT image -1 -o OUT/x.bmp", "render BMP PRT image 0 -o OUT/x.tga",
-          "render BMP PRT image 0 --frame 1 -o OUT/x.bmp", "render BMP PRT group 0 -o OUT/x.bmp",
-          "render BMP PRT image 0 --background transparent -o OUT/x.bmp",
-          "render BMP PRT image 0 --scale 0 -o OUT/x.bmp"})
+    // Bad lines, options that contradict each other among them.
+    for (const char *line : {"",
+                             "frobnicate",
+                             "help frobnicate",
+                             "help info dump",
+                             "info BMP",
+                             "info --colour BMP PRT",
+                             "export --kind sprite BMP PRT OUT",
+                             "export --index 3 BMP PRT OUT",
+                             "export --kind image --index 3x BMP PRT OUT",
+                             "export --kind frame --format bmp8 BMP PRT OUT",
+                             "export --format tiff BMP PRT OUT",
+                             "export --level 10 BMP PRT OUT",
+                             "export -x BMP PRT OUT",
+                             "export -qj BMP PRT OUT",
+                             "export --anim gif --format bmp32 BMP PRT OUT",
+                             "export --kind image --anim apng BMP PRT OUT",
+                             "export --format bmp32 --level 3 BMP PRT OUT",
+                             "export --kind group --anim gif --level 3 BMP PRT OUT",
+                             "export --format bmp8 --sheet BMP PRT OUT",
+                             "export --force --skip-existing BMP PRT OUT",
+                             "export -f --skip-existing BMP PRT OUT",
+                             "render BMP PRT image 0",
+                             "render BMP PRT image -1 -o OUT/x.bmp",
+                             "render BMP PRT image 0 -o OUT/x.tga",
+                             "render BMP PRT image 0 -o -",
+                             "render BMP PRT image 0 -o OUT/x.png --format gif",
+                             "render BMP PRT image 0 -o OUT/x --format tga",
+                             "render BMP PRT image 0 --frame 1 -o OUT/x.bmp",
+                             "render BMP PRT group 0 -o OUT/x.bmp",
+                             "render BMP PRT image 0 --background transparent -o OUT/x.bmp",
+                             "render BMP PRT image 0 --scale 0 -o OUT/x.bmp"})
         EXPECT_FALSE(zevart(line, USAGE, s, out).err.empty()) << line;
     const std::pair<const char *, const char *> outOfRange[] = {
         {"export --kind image --index 39 BMP PRT OUT", "there is no image 39"},
@@ -210,8 +253,12 @@ TEST(Cli, HelpVersionAndBadCommandLines) {
     for (auto [line, message] : outOfRange)
         EXPECT_NE(zevart(line, USAGE, s, out).err.find(message), npos) << line;
     EXPECT_TRUE(folder(out).empty()) << "nothing written";
+    // Short options, flags grouped and a value joined.
     zevart("export --kind image --index 38 --format bmp24 BMP PRT OUT", OK, s, out);
-    EXPECT_EQ(folder(out), std::vector<std::string>{"image-00038.bmp"});
+    zevart("export -qfj2 --kind image --index 38 --format bmp24 BMP PRT OUT", OK, s, out);
+    zevart("dump -fo OUT/set.json BMP PRT", OK, s, out);
+    zevart("dump BMP PRT -fo OUT/set.json", OK, s, out);
+    EXPECT_EQ(folder(out), (std::vector<std::string>{"image-00038.bmp", "set.json"}));
 }
 
 TEST(Cli, InfoShowsTheTables) {
@@ -234,16 +281,23 @@ TEST(Cli, LoadFailuresNameTheFileAndTheLoaderCode) {
     std::vector<uint8_t> notCpal = prt;
     notCpal[0] = 'X';
     const std::string noPrt = dir.file("missing.prt"), noBmp = dir.file("missing.bmp");
+    // The file at fault, the byte when there is one, what is wrong there.
     const struct {
         std::string bmp, prt;
         int code;
-        std::string named;
+        std::string said;
     } cases[] = {
-        {good.bmp, noPrt, 1, noPrt},
-        {good.bmp, write("x.prt", notCpal), 1, "CPAL"},
-        {good.bmp, write("t.prt", {prt.begin(), prt.end() - 10}), 3, "t.prt"},
-        {noBmp, good.prt, 4, noBmp},
-        {write("s.bmp", {bmp.begin(), bmp.begin() + 2000}), good.prt, 4, "s.bmp"},
+        {good.bmp, noPrt, 1, noPrt + ": the art-structure file cannot be opened: "},
+        {good.bmp, write("x.prt", notCpal), 1,
+         dir.file("x.prt") + " at byte 0: it starts with the bytes 58 50 41 4C, not with \"CPAL\""},
+        {good.bmp, write("t.prt", {prt.begin(), prt.end() - 10}), 3,
+         dir.file("t.prt") + " at byte " + std::to_string(prt.size() - 16) +
+             ": group 4: the file ends inside the appendix entries (6 of its 16 bytes there)"},
+        {noBmp, good.prt, 4, noBmp + ": the bitmap file cannot be opened: "},
+        {write("s.bmp", {bmp.begin(), bmp.begin() + 2000}), good.prt, 4,
+         dir.file("s.bmp") + " at byte 1078: image 0: its pixel block of 2240 bytes (pixel data "
+                             "at 1078 + data offset 0) runs past the end of the bitmap file (2000 "
+                             "bytes)"},
     };
     const std::string out = dir.file("out");
     for (const auto &f : cases)
@@ -251,7 +305,7 @@ TEST(Cli, LoadFailuresNameTheFileAndTheLoaderCode) {
                                  "render BMP PRT image 0 -o OUT.bmp"}) {
             run_result r = zevart(line, LOAD, {f.bmp, f.prt}, out);
             EXPECT_TRUE(r.err.find("loader code " + std::to_string(f.code)) != npos &&
-                        r.err.find(f.named) != npos)
+                        r.err.find("cannot load the art set: " + f.said) != npos)
                 << r.err;
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << "one line: " << r.err;
             EXPECT_TRUE(r.out.empty() && !fs::exists(out) && !fs::exists(out + ".bmp")) << line;
@@ -448,6 +502,135 @@ TEST(Cli, Bmp8RowsAreWholeWordsWhateverTheStoredRowLength) {
         << "biSizeImage";
 }
 
+// The colour of an image drawn onto a 32-bit surface keeps its fourth byte;
+// render's BMP is the export's bmp32 file, and enlarged it repeats its pixels.
+TEST(Cli, RenderBmpIsTheExportsBmp32) {
+    temp_dir dir, out;
+    const art_files s = testing_support::save_set(dir, odd_set());
+    zevart("export --format bmp32 --kind image --index 0 BMP PRT OUT", OK, s, out.path());
+    zevart("render BMP PRT image 0 -o OUT/r.bmp", OK, s, out.path());
+    zevart("render BMP PRT image 0 --scale 3 --background #FF7F00 -o OUT/big.bmp", OK, s,
+           out.path());
+    const std::vector<uint8_t> ref = read_file(out.file("image-00000.bmp")),
+                               big = read_file(out.file("big.bmp"));
+    EXPECT_TRUE(read_file(out.file("r.bmp")) == ref);
+    ASSERT_TRUE(ref.size() == 58 + 3 * 3 * 4 && big.size() == 58 + 9 * 9 * 4);
+    EXPECT_EQ(ref[58 + 4 * (2 * 3 + 1) + 3], 7) << "top row, pixel 1: colour 1, fourth byte 7";
+    for (size_t i = 0; i < 9 * 9; ++i)
+        ASSERT_EQ(std::memcmp(&big[58 + 4 * i], &ref[58 + 4 * (i / 9 / 3 * 3 + i % 9 / 3)], 4), 0)
+            << "pixel (" << i % 9 << ", " << i / 9 << ") of the render scaled 3 times";
+}
+
+// "-" and the program's own standard output by its name are written to, not
+// refused as existing files.
+TEST(Cli, StandardOutputAsAFile) {
+    const art_files s = sample_set();
+    temp_dir out;
+    const std::string dump = zevart("dump BMP PRT", OK, s).bytes;
+    EXPECT_EQ(zevart("dump -o - BMP PRT", OK, s).bytes, dump);
+    zevart("render BMP PRT frame 3 -o OUT/r.bmp", OK, s, out.path());
+    const std::vector<uint8_t> bmp = read_file(out.file("r.bmp"));
+    EXPECT_TRUE(zevart("render BMP PRT frame 3 -o - --format bmp", OK, s).bytes ==
+                std::string(bmp.begin(), bmp.end()));
+#ifndef _WIN32
+    EXPECT_EQ(zevart("dump -o /dev/stdout BMP PRT", OK, s).bytes, dump);
+    // Write errors on standard output fail the command.
+    for (const char *line : {"info BMP PRT", "dump BMP PRT", "dump -o - BMP PRT",
+                             "render BMP PRT frame 3 -o - --format bmp"})
+        EXPECT_NE(zevart(line, SOME_FAILED, s, "", "/dev/full").err.find("No space left"), npos)
+            << line;
+#endif
+    EXPECT_EQ(folder(out.path()), std::vector<std::string>{"r.bmp"}) << "no scratch files left";
+}
+
+// Numbers have at least 5 digits (4 for groups, 3 for a group's frames) and
+// as many more as the table's last index needs, whatever is exported.
+TEST(Cli, FileNamesGrowWithTheirTables) {
+    artgen::art_set set;
+    set.palettes.resize(1);
+    set.palettes[0].add(0, 0, 0);
+    set.palettes[0].add(255, 255, 255);
+    set.images.assign(100001, artgen::image8(1, 1, 0, {1, 0, 0, 0}, 4));
+    set.groups.resize(1);
+    set.groups[0].frames.resize(1000);
+    for (artgen::frame &f : set.groups[0].frames) f.pics = {{0, 0, 0, 0, 0}};
+    temp_dir dir, out;
+    const art_files s = testing_support::save_set(dir, set);
+    for (const char *index : {"7", "100000"})
+        zevart(std::string("export --format bmp16 --kind image --index ") + index + " BMP PRT OUT",
+               OK, s, out.path());
+    zevart("export --format bmp16 --kind frame --index 999 BMP PRT OUT", OK, s, out.path());
+    zevart("export --format bmp16 --kind group BMP PRT OUT", OK, s, out.path());
+    const std::vector<std::string> names = folder(out.path());
+    ASSERT_EQ(names.size(), 3u + 1000);
+    EXPECT_EQ(
+        std::vector<std::string>(names.begin(), names.begin() + 3),
+        (std::vector<std::string>{"frame-00999.bmp", "group-0000-000.bmp", "group-0000-001.bmp"}));
+    EXPECT_EQ(
+        std::vector<std::string>(names.end() - 3, names.end()),
+        (std::vector<std::string>{"group-0000-999.bmp", "image-000007.bmp", "image-100000.bmp"}));
+}
+
+TEST(Cli, ArtgenMakesItsFolderAndSaysWhyItCannot) {
+    temp_dir out;
+    auto artgen = [&](const std::vector<std::string> &args) {
+        return run_program(program(ZEVART_ARTGEN), args, out.path());
+    };
+    run_result r = artgen({"--help"});
+    EXPECT_TRUE(r.status == OK && r.out.rfind("usage: artgen", 0) == 0) << r.out;
+    EXPECT_EQ(artgen({"bulk", out.file("new/set"), "3", "4", "8"}).status, OK);
+    EXPECT_TRUE(fs::exists(out.file("new/set/zev_art.prt")) &&
+                fs::exists(out.file("new/set/zev_art.bmp")));
+    artgen::save_file(out.file("file"), {1});
+    r = artgen({"sample", out.file("file/set")});
+    EXPECT_TRUE(r.status == 1 && r.err.find("cannot make the folder") != npos) << r.err;
+    EXPECT_EQ(artgen({"bulk", out.file("x"), "3", "0", "8"}).status, 1) << "sides from 1";
+}
+
+#ifndef _WIN32
+// Ctrl-C stops an export between objects: no temporary file is left, every
+// file written is whole, and --skip-existing writes the rest.
+TEST(Cli, InterruptedExportResumes) {
+    temp_dir dir, part, whole;
+    const art_files s = testing_support::save_set(dir, artgen::make_bulk(200, 16, 48, 2));
+    const std::string cli = ZEVART_CLI;
+    std::vector<char *> argv;
+    std::vector<std::string> args = {cli,     "export", "--jobs", "2",        "--format",
+                                     "bmp24", s.bmp,    s.prt,    part.path()};
+    for (std::string &a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t quiet;
+    posix_spawn_file_actions_init(&quiet);
+    posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid;
+    ASSERT_EQ(posix_spawn(&pid, cli.c_str(), &quiet, nullptr, argv.data(), environ), 0);
+    posix_spawn_file_actions_destroy(&quiet);
+    int status = 0;
+    pid_t ended = 0;
+    for (int ms = 0; ms < 60000 && folder(part.path()).size() < 20 && !ended; ++ms) {
+        usleep(1000);
+        ended = waitpid(pid, &status, WNOHANG);
+    }
+    if (!ended) {
+        kill(pid, SIGINT);
+        waitpid(pid, &status, 0);
+    }
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
+    const std::vector<std::string> first = folder(part.path());
+    for (const std::string &name : first) EXPECT_EQ(name.find(".tmp"), npos) << name;
+
+    zevart("export --jobs 2 --format bmp24 BMP PRT OUT", OK, s, whole.path());
+    const std::vector<std::string> all = folder(whole.path());
+    EXPECT_LT(first.size(), all.size()) << "the export stopped early";
+    run_result r =
+        zevart("export --skip-existing --jobs 2 --format bmp24 BMP PRT OUT", OK, s, part.path());
+    EXPECT_NE(r.err.find("kept the files of"), npos) << r.err;
+    ASSERT_EQ(folder(part.path()), all);
+    for (const std::string &name : all)
+        EXPECT_TRUE(read_file(part.file(name)) == read_file(whole.file(name))) << name;
+}
+#endif
+
 #ifdef ZEVART_TEST_IMAGE_FORMATS
 const RGBQUAD kBackgrounds[] = {
     {0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0x7F, 0xFF, 0}, {90, 180, 37, 0}};
@@ -535,6 +718,44 @@ artgen::art_set many_colours() {
     set.groups[0].frames[0].pics = {{0, 0, 0, 0, 0}, {1, 0, 1, 16, 0}, {2, 0, 2, 0, 16}};
     set.groups[0].frames[1].pics = {{2, 0, 0, 0, 16}}; // the shadow alone: an exact table
     return set;
+}
+
+// Groups whose frames show 510 colours each: every frame's table is made by
+// giflib's quantizer. The files are the same on one thread and on several,
+// however the threads meet; many frames are quantized at once in each run.
+TEST(CliFormats, QuantizedGifsAreTheSameOnEveryThreadCount) {
+    artgen::art_set set;
+    for (uint16_t p = 0; p < 2; ++p) {
+        set.palettes.emplace_back();
+        for (int c = 0; c < 256; ++c)
+            set.palettes[p].add(uint8_t(c), uint8_t(p ? 255 - c : c / 2), uint8_t(p * 128 + c / 2));
+    }
+    for (uint16_t i = 0; i < 8; ++i) {
+        std::vector<uint8_t> px(32 * 32);
+        for (size_t k = 0; k < px.size(); ++k) px[k] = uint8_t(1 + (k * 7 + i * 31) % 255);
+        set.images.push_back(artgen::image8(32, 32, i % 2, px));
+    }
+    set.groups.resize(24);
+    for (uint16_t g = 0; g < 24; ++g)
+        for (uint16_t f = 0; f < 4; ++f) {
+            set.groups[g].frames.emplace_back();
+            set.groups[g].frames.back().pics = {{uint16_t((g + f) % 8), 0, 0, 0, 0},
+                                                {uint16_t((g + f + 1) % 8), 0, 1, 32, 0}};
+        }
+    temp_dir dir, one;
+    const art_files s = testing_support::save_set(dir, set);
+    zevart("export --jobs 1 --kind group --anim gif BMP PRT OUT", OK, s, one.path());
+    const std::vector<std::string> names = folder(one.path());
+    ASSERT_EQ(names.size(), 24u);
+    for (int run = 0; run < 6; ++run) {
+        temp_dir many;
+        const std::string jobs = run % 2 ? "2" : "4";
+        zevart("export --jobs " + jobs + " --kind group --anim gif BMP PRT OUT", OK, s,
+               many.path());
+        for (const std::string &name : names)
+            ASSERT_TRUE(read_file(many.file(name)) == read_file(one.file(name)))
+                << name << " differs on " << jobs << " threads (run " << run << ")";
+    }
 }
 
 TEST(CliFormats, PngApngGifAndSheetsAreTheLibrarysDrawing) {

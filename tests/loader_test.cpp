@@ -163,6 +163,15 @@ TEST(Loader, SetsLoadAsTheirFilesDescribeThem) {
          }},
         {"frames and pictures no group reaches",
          [](art_set &s) { s.frameCountField = 3, s.picCountField = 4; }},
+        {"a frame table of 40 and nothing after the last group",
+         [](art_set &s) { s.frameCountField = 40; }},
+        {"an extended-info table larger than the frame table",
+         [](art_set &s) { s.extInfoCountField = 5; }},
+        {"the most spare entries of every table",
+         [](art_set &s) {
+             s.frameCountField = 1 + (1u << 20), s.picCountField = 1 + (1u << 20);
+             s.extInfoCountField = 1u << 20;
+         }},
         {"a negative height", [](art_set &s) { s.images[0].height = -2; }},
         {"8-bit rows of 10 bytes for a width of 3",
          [](art_set &s) { s.images[0] = image8(3, 2, 0, bytes(20, 1), 10); }},
@@ -171,6 +180,13 @@ TEST(Loader, SetsLoadAsTheirFilesDescribeThem) {
              s.images.clear();
              for (int w : {1, 33, 64, 65, 32})
                  s.images.push_back(mask1(w, 3, bytes(size_t(w) * 3, 1)));
+         }},
+        {"1-bit widths 0, -1 and -31: rows of no bytes",
+         [](art_set &s) {
+             for (int w : {0, -1, -31}) {
+                 s.images.push_back(mask1(1, 3, bytes(3, 1)));
+                 s.images.back().width = w, s.images.back().pixels.clear();
+             }
          }},
     };
     ASSERT_EQ(write_prt(minimal_set()).size(), 134u);
@@ -195,12 +211,21 @@ TEST(Loader, SetsLoadAsTheirFilesDescribeThem) {
 }
 
 // Files that break what a sound set promises, each with the code it fails
-// with. The loader check proves each failure clean: the handle ART_FAILED,
-// owning nothing (LeakSanitizer watches) and refusing another load until it
-// is closed; one handle takes every case, so each must leave it reusable.
+// with, the byte offset its report gives (in the art-structure file, or the
+// bitmap file for code 4; -1 for none) and words of its reason. The loader
+// check proves each failure clean: the handle ART_FAILED, owning nothing
+// (LeakSanitizer watches) and refusing another load until it is closed; one
+// handle takes every case, so each must leave it reusable.
+//
+// The minimal set's art-structure file: palette count at 4, its data size at
+// 32, image count at 44, the image record at 48, the four table counts at 68,
+// group 0 at 84 (its frame count at 116), the frame record at 120, its
+// picture record at 122, the appendix count at 130.
 struct corrupt_case {
     const char *what;
     int code;
+    int64_t offset;
+    const char *reason;
     void (*spoil)(art_set &);
     void (*cut)(bytes &prt, bytes &bmp) = nullptr;
 };
@@ -209,55 +234,94 @@ picture &pic0(art_set &s) {
     return s.groups[0].frames[0].pics[0];
 }
 
+constexpr uint32_t kSpare = 1u << 20; // spare entries accepted per table
+
 const corrupt_case kCorrupt[] = {
-    {"no art-structure file", ART_ERR_MAGIC, nullptr, [](bytes &prt, bytes &) { prt.clear(); }},
-    {"3 bytes", ART_ERR_MAGIC, nullptr, [](bytes &prt, bytes &) { prt.resize(3); }},
-    {"magic CPAX", ART_ERR_MAGIC, nullptr, [](bytes &prt, bytes &) { prt[3] = 'X'; }},
-    {"colours cut at 5 of 8", ART_ERR_PALETTE, nullptr, [](bytes &p, bytes &) { p.resize(41); }},
-    {"palette size past the file", ART_ERR_PALETTE,
+    {"no art-structure file", ART_ERR_MAGIC, 0, "holds 0 bytes, too few for the magic", nullptr,
+     [](bytes &prt, bytes &) { prt.clear(); }},
+    {"3 bytes", ART_ERR_MAGIC, 0, "holds 3 bytes", nullptr,
+     [](bytes &prt, bytes &) { prt.resize(3); }},
+    {"magic CPAX", ART_ERR_MAGIC, 0, "43 50 41 58, not with \"CPAL\"", nullptr,
+     [](bytes &prt, bytes &) { prt[3] = 'X'; }},
+    {"colours cut at 5 of 8", ART_ERR_PALETTE, 32,
+     "palette 0: data size 8 is more than the 5 bytes left", nullptr,
+     [](bytes &p, bytes &) { p.resize(41); }},
+    {"palette size past the file", ART_ERR_PALETTE, 32, "palette 0: data size 4294967295",
      [](art_set &s) { s.palettes[0].sizeField = ~0u; }},
-    {"65 536 colours", ART_ERR_FORMAT, [](art_set &s) { s.palettes[0].data.resize(262144); }},
-    {"palette index past the table", ART_ERR_FORMAT, [](art_set &s) { s.images[0].palette = 1; }},
-    {"image index past the table", ART_ERR_FORMAT, [](art_set &s) { pic0(s).image = 1; }},
-    {"slot past the frame", ART_ERR_FORMAT, [](art_set &s) { pic0(s).slot = 1; }},
-    {"slot used twice", ART_ERR_FORMAT,
+    {"65 536 colours", ART_ERR_FORMAT, 32, "palette 0: data size 262144 means 65 536 colours",
+     [](art_set &s) { s.palettes[0].data.resize(262144); }},
+    {"palette index past the table", ART_ERR_FORMAT, 66,
+     "image 0: palette index 1 is not below the palette count 1",
+     [](art_set &s) { s.images[0].palette = 1; }},
+    {"image index past the table", ART_ERR_FORMAT, 122,
+     "group 0, frame 0 (frame 0 of the table), picture record 0: image index 1 is not below",
+     [](art_set &s) { pic0(s).image = 1; }},
+    {"slot past the frame", ART_ERR_FORMAT, 125, "slot 1 is not below the frame's picture count 1",
+     [](art_set &s) { pic0(s).slot = 1; }},
+    {"slot used twice", ART_ERR_FORMAT, 141, "picture record 2: slot 1 is taken",
      [](art_set &s) {
          s.groups[0].frames[0] = frame_with_slots({0, 1, 1});
      }},
-    {"appendix count of 3", ART_ERR_FORMAT, [](art_set &s) { s.groups[0].appendix.resize(3); }},
-    {"appendix entries missing", ART_ERR_FORMAT,
+    {"appendix count of 3", ART_ERR_FORMAT, 130, "group 0: appendix count 3 is more than 2",
+     [](art_set &s) { s.groups[0].appendix.resize(3); }},
+    {"appendix entries missing", ART_ERR_FORMAT, 134,
+     "group 0: the file ends inside the appendix entries (0 of its 32 bytes there)",
      [](art_set &s) { s.groups[0].appendixCountField = 2; }},
-    {"frames past the frame table", ART_ERR_FORMAT, [](art_set &s) { s.frameCountField = 0; }},
-    {"pictures past the picture table", ART_ERR_FORMAT, [](art_set &s) { s.picCountField = 0; }},
-    {"extended info past its table", ART_ERR_FORMAT,
+    {"frames past the frame table", ART_ERR_FORMAT, 116,
+     "group 0: frame count 1 is more than the 0 frames left in the frame table",
+     [](art_set &s) { s.frameCountField = 0; }},
+    {"pictures past the picture table", ART_ERR_FORMAT, 120,
+     "frame 0 (frame 0 of the table): picture count 1 is more than the 0 pictures left",
+     [](art_set &s) { s.picCountField = 0; }},
+    {"extended info past its table", ART_ERR_FORMAT, 120, "more than the 0 left in the extended",
      [](art_set &s) {
          s.groups[0].frames[0].ext1 = {{1, 2}}, s.extInfoCountField = 0;
      }},
-    {"more extended info than frames", ART_ERR_FORMAT, [](art_set &s) { s.extInfoCountField = 2; }},
-    {"image count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.imageCountField = ~0u; }},
-    {"picture count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.picCountField = ~0u; }},
-    {"group count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.groupCountField = ~0u; }},
-    {"frame count of 4 billion", ART_ERR_FORMAT, [](art_set &s) { s.frameCountField = ~0u; }},
-    {"group frame count past the records", ART_ERR_FORMAT,
+    {"image count of 4 billion", ART_ERR_FORMAT, 44, "image count 4294967295: more image records",
+     [](art_set &s) { s.imageCountField = ~0u; }},
+    {"group count of 4 billion", ART_ERR_FORMAT, 68, "group count 4294967295: more group records",
+     [](art_set &s) { s.groupCountField = ~0u; }},
+    {"frame count of 4 billion", ART_ERR_FORMAT, 72,
+     "frame count 4294967295: 4294967294 entries more than the groups use (1)",
+     [](art_set &s) { s.frameCountField = ~0u; }},
+    {"picture count of 4 billion", ART_ERR_FORMAT, 76, "picture count 4294967295",
+     [](art_set &s) { s.picCountField = ~0u; }},
+    {"one spare frame past the limit", ART_ERR_FORMAT, 72,
+     "at most 1048576 spare entries are accepted",
+     [](art_set &s) { s.frameCountField = 1 + kSpare + 1; }},
+    {"one spare picture past the limit", ART_ERR_FORMAT, 76, "picture count 1048578",
+     [](art_set &s) { s.picCountField = 1 + kSpare + 1; }},
+    {"one spare extended-info record past the limit", ART_ERR_FORMAT, 80,
+     "extended-info count 1048577", [](art_set &s) { s.extInfoCountField = kSpare + 1; }},
+    {"group frame count past the records", ART_ERR_FORMAT, 132,
+     "group 0: the file ends inside the appendix count (2 of its 4 bytes there)",
      [](art_set &s) { s.groups[0].frameCountField = 2, s.frameCountField = 2; }},
-    {"picture count past the records", ART_ERR_FORMAT,
+    {"picture count past the records", ART_ERR_FORMAT, 130,
+     "picture record 1: the file ends inside the picture record (4 of its 8 bytes there)",
      [](art_set &s) { s.groups[0].frames[0].countField = 2, s.picCountField = 2; }},
-    {"row shorter than the image", ART_ERR_FORMAT,
+    {"row shorter than the image", ART_ERR_FORMAT, 48,
+     "image 0: row bytes 2 is less than the width 3",
      [](art_set &s) { s.images[0].rowBytes = 2, s.images[0].pixels.resize(4); }},
-    {"negative row bytes", ART_ERR_FORMAT, [](art_set &s) { s.images[0].rowBytes = -4; }},
-    {"block of more than 2 GiB", ART_ERR_FORMAT,
+    {"negative row bytes", ART_ERR_FORMAT, 48, "image 0: row bytes -4 is negative",
+     [](art_set &s) { s.images[0].rowBytes = -4; }},
+    {"block of more than 2 GiB", ART_ERR_FORMAT, 48,
+     "image 0: its pixel block of 2147483648 bytes is larger",
      [](art_set &s) { s.images[0].rowBytes = 0x10000, s.images[0].height = 0x8000; }},
-    {"1-bit image of negative width", ART_ERR_FORMAT,
-     [](art_set &s) { s.images[0].type = 4, s.images[0].width = -100; }},
-    {"pixel block past the bitmap", ART_ERR_BITMAP,
+    {"1-bit image of width -32", ART_ERR_FORMAT, 60, "image 0: width -32 gives a 1-bit image",
+     [](art_set &s) { s.images[0].type = 4, s.images[0].width = -32; }},
+    {"pixel block past the bitmap", ART_ERR_BITMAP, kBitmapPixelOffset + (~0u >> 1),
+     "image 0: its pixel block of 8 bytes (pixel data at 1078 + data offset 2147483647) runs "
+     "past the end of the bitmap file",
      [](art_set &s) { s.images[0].offset = ~0u >> 1; }},
-    {"no bitmap file", ART_ERR_BITMAP, nullptr, [](bytes &, bytes &bmp) { bmp.clear(); }},
-    {"no pixel-offset field", ART_ERR_BITMAP, nullptr, [](bytes &, bytes &bmp) { bmp.resize(13); }},
-    {"pixel offset past the bitmap", ART_ERR_BITMAP, nullptr,
-     [](bytes &, bytes &b) { b[13] = 0x7F; }},
+    {"no bitmap file", ART_ERR_BITMAP, 10, "holds 0 bytes, too few for its pixel-data offset",
+     nullptr, [](bytes &, bytes &bmp) { bmp.clear(); }},
+    {"no pixel-offset field", ART_ERR_BITMAP, 10, "holds 13 bytes", nullptr,
+     [](bytes &, bytes &bmp) { bmp.resize(13); }},
+    {"pixel offset past the bitmap", ART_ERR_BITMAP, 0x7F000000 + kBitmapPixelOffset,
+     "runs past the end", nullptr, [](bytes &, bytes &b) { b[13] = 0x7F; }},
 };
 
-TEST(Loader, CorruptFilesFailCleanly) {
+TEST(Loader, CorruptFilesFailCleanlyAndSayWhereAndWhy) {
     const art_set good = minimal_set();
     art_handle h;
     for (const corrupt_case &c : kCorrupt) {
@@ -266,9 +330,15 @@ TEST(Loader, CorruptFilesFailCleanly) {
         bytes prt = write_prt(set), bmp = write_bmp(good); // the bitmap stays the sound set's
         if (c.cut) c.cut(prt, bmp);
         int code = -1;
-        EXPECT_EQ(check_load(h, prt.data(), prt.size(), bmp.data(), bmp.size(), &code), "")
+        load_report report;
+        EXPECT_EQ(
+            check_load(h, prt.data(), prt.size(), bmp.data(), bmp.size(), &code, nullptr, &report),
+            "")
             << c.what;
-        EXPECT_EQ(code, c.code) << c.what;
+        EXPECT_TRUE(code == c.code && report.offset == c.offset &&
+                    std::strstr(report.reason, c.reason))
+            << c.what << ": code " << code << ", offset " << report.offset << ", \""
+            << report.reason << "\"";
     }
     // A loaded handle refuses too, and stays as it was.
     ASSERT_EQ(load_set(h, good), ART_OK);

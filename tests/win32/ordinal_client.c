@@ -8,7 +8,8 @@
    Loads the art set into a handle in its own heap, draws frame FRAME at
    (-left, -top) into a bottom-up 32-bit surface of its rectangle's size
    through the member and through the index export (they must agree), saves
-   the surface with DIBitsToFile as OUT, closes the set and destroys the
+   the surface with DIBitsToFile as OUT, closes the set, loads the bitmap
+   file as an art-structure file and asks why that failed, and destroys the
    handle. Exit code 0 when every call did what it should. */
 #include <windows.h>
 
@@ -55,6 +56,7 @@ enum {
     ART_HANDLE_DESTROY = 22,
     FRAME_DRAW_SURFACE = 25,
     FRAME_GET_DRAW_RECT = 30,
+    GET_LOAD_ERROR = 36,
 };
 
 /* One argument word: every argument is an int, a pointer or a bool. */
@@ -206,6 +208,20 @@ int main(int argc, char **argv) {
         fail(DIBITS_TO_FILE, "false");
     if (INT_RESULT(call(CLOSE_ART, NULL, 1, ARG(art))) != 1 || art->loadState != 0)
         fail(CLOSE_ART, "did not return 1 and empty the handle");
+
+    /* A bitmap file does not start with "CPAL": code 1, at byte 0. */
+    char reason[256];
+    int64_t offset = -2;
+    if (INT_RESULT(call(LOAD_ART_FROM_FILE, NULL, 3, ARG(argv[1]), ARG(argv[1]), ARG(art))) != 1 ||
+        art->loadState != 3)
+        fail(LOAD_ART_FROM_FILE, "loaded a bitmap file as an art-structure file");
+    if (INT_RESULT(call(GET_LOAD_ERROR, NULL, 4, ARG(art), ARG(reason), ARG(sizeof reason),
+                        ARG(&offset))) != 1 ||
+        offset != 0 || !strstr(reason, "not with \"CPAL\""))
+        fail(GET_LOAD_ERROR, "did not give the failed load's code, offset and reason");
+    if (INT_RESULT(call(CLOSE_ART, NULL, 1, ARG(art))) != 1 ||
+        INT_RESULT(call(GET_LOAD_ERROR, NULL, 4, ARG(art), ARG(NULL), ARG(0), ARG(NULL))) != -1)
+        fail(GET_LOAD_ERROR, "kept the report of a closed handle");
     call(ART_HANDLE_DESTROY, art, 0);
     HeapFree(GetProcessHeap(), 0, art);
     free(a);

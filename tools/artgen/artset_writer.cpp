@@ -1,6 +1,9 @@
 #include "artset_writer.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -188,9 +191,15 @@ std::vector<uint8_t> write_bmp(const art_set &set) {
 }
 
 void save_file(const std::string &path, const std::vector<uint8_t> &bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char *>(bytes.data()), std::streamsize(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
+    FILE *out = std::fopen(path.c_str(), "wb");
+    if (!out) throw std::runtime_error("cannot write " + path + ": " + std::strerror(errno));
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    const int error = errno;
+    if (std::fclose(out) != 0 || !written) {
+        std::remove(path.c_str());
+        throw std::runtime_error("cannot write " + path + ": " +
+                                 std::strerror(written ? errno : error));
+    }
 }
 
 std::vector<uint8_t> load_file(const std::string &path) {

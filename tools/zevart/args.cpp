@@ -2,11 +2,42 @@
 
 #include <cstdint>
 
+namespace {
+
+// Stores one option under its long name; `value` is taken from the word
+// (inline) or, when the option needs one and none is inline, the next word.
+bool take(const option_rule &rule, const std::string &given, bool hasInline,
+          const std::string &inlineValue, int argc, char **argv, int &i, parsed_args &out,
+          std::string &err) {
+    std::string value;
+    if (rule.takesValue) {
+        if (hasInline) {
+            value = inlineValue;
+        } else if (i + 1 < argc) {
+            value = argv[++i];
+        } else {
+            err = "option " + given + " needs a value";
+            return false;
+        }
+    } else if (hasInline) {
+        err = "option " + given + " takes no value";
+        return false;
+    }
+    if (out.options.count(rule.name)) {
+        err = "option " + std::string(rule.name) + " given twice";
+        return false;
+    }
+    out.options[rule.name] = value;
+    return true;
+}
+
+} // namespace
+
 bool parse_args(int argc, char **argv, int first, const std::vector<option_rule> &rules,
                 parsed_args &out, std::string &err) {
     bool optionsEnded = false;
     for (int i = first; i < argc; ++i) {
-        std::string arg = argv[i];
+        const std::string arg = argv[i];
         if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
             out.positional.push_back(arg);
             continue;
@@ -15,35 +46,39 @@ bool parse_args(int argc, char **argv, int first, const std::vector<option_rule>
             optionsEnded = true;
             continue;
         }
-        std::string name = arg, value;
-        size_t eq = arg.find('=');
-        bool inlineValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
-        if (inlineValue) {
-            name = arg.substr(0, eq);
-            value = arg.substr(eq + 1);
-        }
-        const option_rule *rule = nullptr;
-        for (const option_rule &s : rules)
-            if (name == s.name) rule = &s;
-        if (!rule) {
-            err = "unknown option '" + name + "'";
-            return false;
-        }
-        if (rule->takesValue && !inlineValue) {
-            if (i + 1 >= argc) {
-                err = "option " + name + " needs a value";
+        if (arg[1] == '-') {
+            const size_t eq = arg.find('=');
+            const std::string name = arg.substr(0, eq);
+            const option_rule *rule = nullptr;
+            for (const option_rule &r : rules)
+                if (name == r.name) rule = &r;
+            if (!rule) {
+                err = "unknown option '" + name + "'";
                 return false;
             }
-            value = argv[++i];
-        } else if (!rule->takesValue && inlineValue) {
-            err = "option " + name + " takes no value";
-            return false;
+            const bool hasInline = eq != std::string::npos;
+            if (!take(*rule, name, hasInline, hasInline ? arg.substr(eq + 1) : "", argc, argv, i,
+                      out, err))
+                return false;
+            continue;
         }
-        if (out.options.count(name)) {
-            err = "option " + name + " given twice";
-            return false;
+        // Short options: flags one after another, a value option last with
+        // its value joined or in the next word.
+        for (size_t k = 1; k < arg.size(); ++k) {
+            const option_rule *rule = nullptr;
+            for (const option_rule &r : rules)
+                if (r.shortName == arg[k]) rule = &r;
+            const std::string given = std::string("-") + arg[k];
+            if (!rule) {
+                err = "unknown option '" + given + "'";
+                return false;
+            }
+            const bool hasInline = rule->takesValue && k + 1 < arg.size();
+            if (!take(*rule, given, hasInline, hasInline ? arg.substr(k + 1) : "", argc, argv, i,
+                      out, err))
+                return false;
+            if (rule->takesValue) break;
         }
-        out.options[name] = value;
     }
     return true;
 }

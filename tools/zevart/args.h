@@ -1,5 +1,8 @@
-// A small command-line reader: positional arguments and --options (with their
-// value after a space or an '='), checked against what a command accepts.
+// A small command-line reader: positional arguments and options, checked
+// against what a command accepts. Long options take their value after a space
+// or an '=' (--jobs 4, --jobs=4); short ones after a space or joined (-j 4,
+// -j4), and flags may be grouped (-qf). "--" ends the options; "-" alone is an
+// argument (standard output where a file is named).
 #pragma once
 
 #include <map>
@@ -7,20 +10,21 @@
 #include <vector>
 
 struct option_rule {
-    const char *name; // "--kind", "-o"
+    const char *name; // "--kind"
     bool takesValue;
+    char shortName = 0; // 'j' for -j; 0: none
 };
 
 struct parsed_args {
     std::vector<std::string> positional;
-    std::map<std::string, std::string> options; // name -> value ("" for flags)
+    std::map<std::string, std::string> options; // long name -> value ("" for flags)
 
     bool has(const char *name) const { return options.count(name) != 0; }
     const std::string &value(const char *name) const { return options.at(name); }
 };
 
 // False with `err` for an unknown option, a missing value or a repeated
-// option. "--" ends the options.
+// option (by either of its names).
 bool parse_args(int argc, char **argv, int first, const std::vector<option_rule> &rules,
                 parsed_args &out, std::string &err);
 

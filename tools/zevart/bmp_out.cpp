@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -20,16 +22,37 @@ const mem_image *image_of(const art_handle &art, const still &s) {
     return nullptr;
 }
 
-// Runs `write` on a temporary file next to `path` and names it `path`.
+// Runs `write` on a temporary file next to `path` and names it `path`; for a
+// stream, on a scratch file whose bytes then go to the stream.
 template <typename Write>
 bool through_library(const std::string &path, bool replace, std::string &err, Write write) {
     out_file out;
     if (!out.open(path, err)) return false;
-    if (!write(out.temp_path().c_str())) {
-        err = "the library's writer could not write " + path;
+    const std::string written = out.in_place() ? scratch_path(".bmp") : out.temp_path();
+    bool ok = write(written.c_str());
+    if (ok && out.in_place()) {
+        std::ifstream in(written, std::ios::binary);
+        const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
+        ok = !in.bad();
+        out.write(bytes.data(), bytes.size());
+        std::remove(written.c_str());
+    }
+    if (!ok) {
+        err = "the library's writer could not write " + shown_name(path);
         return false;
     }
     return out.commit(replace, err);
+}
+
+// Each pixel of `in` as a square of scale x scale pixels.
+surface enlarged(const surface &in, uint32_t scale) {
+    surface out(in.width * scale, in.height * scale, true, kBlack);
+    for (uint32_t y = 0; y < out.height; ++y) {
+        const RGBQUAD *src = &in.pixels[size_t(y / scale) * in.width];
+        RGBQUAD *dst = &out.pixels[size_t(y) * out.width];
+        for (uint32_t x = 0; x < out.width; ++x) dst[x] = src[x / scale];
+    }
+    return out;
 }
 
 } // namespace
@@ -40,16 +63,17 @@ uint32_t block_bytes(const mem_image &im) {
     return uint32_t(rows * im.rowBytes); // the loader keeps blocks below 2 GiB
 }
 
-bool write_viewer_bmp(art_handle &art, const still &s, int depth, const std::string &path,
-                      bool replace, std::string &err) {
+bool write_bmp(art_handle &art, const still &s, int depth, RGBQUAD background, uint32_t scale,
+               const std::string &path, bool replace, std::string &err) {
     uint32_t w = 0, h = 0;
-    fit f = surface_fit(s.rect, 1, w, h);
+    fit f = surface_fit(s.rect, scale, w, h);
     if (f != fit::ok) {
-        err = fit_problem(f, s.rect, 1);
+        err = fit_problem(f, s.rect, scale);
         return false;
     }
-    surface canvas(w, h, true, kViewerOrange);
+    surface canvas(w / scale, h / scale, true, background);
     draw_still(art, s, canvas);
+    if (scale > 1) canvas = enlarged(canvas, scale);
     const mem_image *im = image_of(art, s);
     canvas.info.bmiHeader.biSizeImage = im ? block_bytes(*im) : 0;
     return through_library(path, replace, err, [&](const char *file) {
@@ -110,18 +134,5 @@ bool write_viewer_bmp8(art_handle &art, const still &s, const std::string &path,
     }
     return through_library(path, replace, err, [&](const char *file) {
         return DIBitsToFile8(file, rows, &info, colors);
-    });
-}
-
-bool write_rgba_bmp(const rgba_image &img, const std::string &path, bool replace,
-                    std::string &err) {
-    surface canvas(img.width, img.height, true, kBlack);
-    for (uint32_t y = 0; y < img.height; ++y) {
-        const uint8_t *src = img.px.data() + size_t(y) * img.width * 4;
-        RGBQUAD *dst = canvas.pixels.data() + size_t(img.height - 1 - y) * img.width;
-        for (uint32_t x = 0; x < img.width; ++x, src += 4) dst[x] = {src[2], src[1], src[0], 0};
-    }
-    return through_library(path, replace, err, [&](const char *file) {
-        return DIBitsToFile(file, canvas.pixels.data(), &canvas.info, 0);
     });
 }

@@ -14,7 +14,7 @@ int run_info(const info_options &o);
 
 struct dump_options {
     std::string bmp, prt;
-    std::string output; // empty: standard output
+    std::string output = "-"; // "-": standard output
     bool force = false;
     bool compact = false;
 };
@@ -32,6 +32,7 @@ struct export_options {
     bool gif = true, apng = true; // group animations (PNG format)
     bool sheet = false;
     bool force = false;
+    bool skipExisting = false; // write only the files that are missing
     bool quiet = false;
     unsigned jobs = 0; // 0: one per processor
     int level = 1;     // zlib level of PNG output
@@ -41,8 +42,8 @@ int run_export(const export_options &o);
 enum class render_format { png, gif, bmp };
 
 struct render_options {
-    std::string bmp, prt, output;
-    render_format format = render_format::png; // from the output's extension
+    std::string bmp, prt, output;              // output "-": standard output
+    render_format format = render_format::png; // --format, or the output's extension
     kind what = kind::image;
     uint32_t index = 0;
     bool oneFrame = false; // of a group

@@ -2,7 +2,9 @@
 // processors. Objects are independent jobs: each is drawn on surfaces of its
 // own (the library's draws are reentrant on different surfaces) and written
 // to files of its own, so threads share only the job counter and the
-// message stream.
+// message stream. An interrupt (Ctrl-C) stops the export between objects, so
+// every file is whole and no temporary file is left; --skip-existing then
+// writes the rest.
 #include "apng_out.h"
 #include "bmp_out.h"
 #include "commands.h"
@@ -13,6 +15,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
@@ -41,46 +44,71 @@ std::string object_name(const job &j) {
     return std::string(kind_name(j.what)) + " " + std::to_string(j.index);
 }
 
-// image-00012, group-0003: fixed widths sort in table order.
-std::string stem(const job &j) {
-    char text[48];
-    std::snprintf(text, sizeof text, "%s-%0*u", kind_name(j.what), j.what == kind::group ? 4 : 5,
-                  j.index);
-    return text;
+// Numbers of at least `least` digits, more when the table's last index needs them.
+int digits_for(uint32_t count, int least) {
+    int digits = 1;
+    for (uint32_t n = count ? count - 1 : 0; n >= 10; n /= 10) ++digits;
+    return std::max(digits, least);
 }
 
-std::string frame_suffix(uint32_t frame) {
-    char text[16];
-    std::snprintf(text, sizeof text, "-%03u", frame);
-    return text;
-}
+// image-00012, group-0003, group-0003-000: numbers of one width per table, so
+// names sort in table order. The widths depend on the set only, not on what
+// is exported.
+class namer {
+public:
+    explicit namer(const art_handle &art) {
+        for (kind k : {kind::image, kind::picture, kind::frame, kind::group})
+            width_[int(k)] = digits_for(kind_count(art, k), k == kind::group ? 4 : 5);
+        uint32_t most = 0;
+        for (uint32_t g = 0; g < art.groupCount; ++g)
+            most = std::max(most, art.groups[g].frameCount);
+        frameWidth_ = digits_for(most, 3);
+    }
+
+    std::string stem(const job &j) const {
+        char text[48];
+        std::snprintf(text, sizeof text, "%s-%0*u", kind_name(j.what), width_[int(j.what)],
+                      j.index);
+        return text;
+    }
+
+    std::string frame_suffix(uint32_t frame) const {
+        char text[16];
+        std::snprintf(text, sizeof text, "-%0*u", frameWidth_, frame);
+        return text;
+    }
+
+private:
+    int width_[4];
+    int frameWidth_;
+};
 
 int bmp_depth(still_format f) {
     return f == still_format::bmp24 ? 24 : f == still_format::bmp16 ? 16 : 0;
 }
 
 // The names of the files a job writes, in the order it writes them.
-std::vector<std::string> planned_files(const art_handle &art, const job &j,
+std::vector<std::string> planned_files(const art_handle &art, const namer &names, const job &j,
                                        const export_options &o) {
-    std::vector<std::string> names;
-    const std::string base = stem(j);
+    std::vector<std::string> files;
+    const std::string base = names.stem(j);
     const bool png = o.format == still_format::png;
     if (j.what != kind::group) {
-        names.push_back(base + (png ? ".png" : ".bmp"));
-        return names;
+        files.push_back(base + (png ? ".png" : ".bmp"));
+        return files;
     }
     if (png) {
-        if (o.apng) names.push_back(base + ".png");
-        if (o.gif) names.push_back(base + ".gif");
+        if (o.apng) files.push_back(base + ".png");
+        if (o.gif) files.push_back(base + ".gif");
     } else {
         for (uint32_t f = 0; f < art.groups[j.index].frameCount; ++f)
-            names.push_back(base + frame_suffix(f) + ".bmp");
+            files.push_back(base + names.frame_suffix(f) + ".bmp");
     }
     if (o.sheet) {
-        names.push_back(base + "-sheet.png");
-        names.push_back(base + "-sheet.json");
+        files.push_back(base + "-sheet.png");
+        files.push_back(base + "-sheet.json");
     }
-    return names;
+    return files;
 }
 
 // A progress line on a terminal, redrawn at most ten times a second; messages
@@ -111,6 +139,8 @@ public:
         if (enabled_) std::fputs("\n", stderr);
     }
 
+    size_t done() const { return done_; }
+
 private:
     void draw(size_t done) {
         std::fprintf(stderr, "\r\33[Kzevart: exported %zu of %zu objects (%zu%%)", done, total_,
@@ -129,8 +159,8 @@ enum class outcome { written, empty, failed };
 
 class exporter {
 public:
-    exporter(art_handle &art, const export_options &o, progress &bar)
-        : art_(art), o_(o), bar_(bar) {
+    exporter(art_handle &art, const export_options &o, const namer &names, progress &bar)
+        : art_(art), o_(o), names_(names), bar_(bar) {
         png_.level = o.level;
     }
 
@@ -166,6 +196,8 @@ public:
 
 private:
     std::string path(const std::string &name) const { return o_.outdir + "/" + name; }
+    // With --skip-existing, a file that is there is kept and not written.
+    bool wanted(const std::string &file) const { return !o_.skipExisting || !path_taken(file); }
 
     outcome export_still(const job &j, std::string &err) {
         const still s = still_of(art_, j.what, j.index);
@@ -176,7 +208,7 @@ private:
             err = fit_problem(f, s.rect, 1);
             return outcome::failed;
         }
-        const std::string file = path(planned_files(art_, j, o_)[0]);
+        const std::string file = path(planned_files(art_, names_, j, o_)[0]);
         bool ok;
         switch (o_.format) {
         case still_format::png:
@@ -186,7 +218,7 @@ private:
             ok = write_viewer_bmp8(art_, s, file, o_.force, err);
             break;
         default:
-            ok = write_viewer_bmp(art_, s, bmp_depth(o_.format), file, o_.force, err);
+            ok = write_bmp(art_, s, bmp_depth(o_.format), kViewerOrange, 1, file, o_.force, err);
             break;
         }
         return ok ? outcome::written : outcome::failed;
@@ -201,25 +233,31 @@ private:
             err = fit_problem(f, rect, 1);
             return outcome::failed;
         }
-        const std::vector<std::string> names = planned_files(art_, j, o_);
+        std::vector<std::string> files = planned_files(art_, names_, j, o_);
+        for (std::string &f : files) f = wanted(path(f)) ? path(f) : "";
         size_t next = 0;
         group_frames frames(art_, j.index, rect, look{});
         if (o_.format == still_format::png) {
-            if (o_.apng && !write_animation(frames, path(names[next++]), false, err))
-                return outcome::failed;
-            if (o_.gif && !write_animation(frames, path(names[next++]), true, err))
-                return outcome::failed;
+            for (bool gif : {false, true}) {
+                if (!(gif ? o_.gif : o_.apng)) continue;
+                const std::string &file = files[next++];
+                if (!file.empty() && !write_animation(frames, file, gif, err))
+                    return outcome::failed;
+            }
         } else {
             const int depth = bmp_depth(o_.format);
-            for (uint32_t i = 0; i < frames.count(); ++i)
-                if (!write_viewer_bmp(art_, group_frame(art_, j.index, i, rect), depth,
-                                      path(names[next++]), o_.force, err))
+            for (uint32_t i = 0; i < frames.count(); ++i) {
+                const std::string &file = files[next++];
+                if (!file.empty() && !write_bmp(art_, group_frame(art_, j.index, i, rect), depth,
+                                                kViewerOrange, 1, file, o_.force, err))
                     return outcome::failed;
+            }
         }
-        if (o_.sheet) {
+        if (o_.sheet && (!files[next].empty() || !files[next + 1].empty())) {
 #ifdef ZEVART_HAVE_PNG
-            if (!write_sheet(art_, j.index, rect, frames, path(names[next]), names[next],
-                             path(names[next + 1]), o_.force, png_, err))
+            const std::string pngName = planned_files(art_, names_, j, o_)[next];
+            if (!write_sheet(art_, j.index, rect, frames, files[next], pngName, files[next + 1],
+                             o_.force, png_, err))
                 return outcome::failed;
 #endif
         }
@@ -258,6 +296,7 @@ private:
 
     art_handle &art_;
     const export_options &o_;
+    const namer &names_;
     progress &bar_;
     png_settings png_;
     std::atomic<uint32_t> failed_{0};
@@ -265,36 +304,77 @@ private:
     std::vector<job> empty_;
 };
 
-std::vector<job> plan_jobs(const art_handle &art, const export_options &o) {
+// The jobs of the export; with --skip-existing, those whose files all exist
+// are left out (`kept` counts them).
+std::vector<job> plan_jobs(const art_handle &art, const namer &names, const export_options &o,
+                           size_t &kept) {
     std::vector<job> jobs;
+    kept = 0;
+    auto add = [&](const job &j) {
+        if (o.skipExisting) {
+            bool missing = false;
+            for (const std::string &name : planned_files(art, names, j, o))
+                missing = missing || !path_taken(o.outdir + "/" + name);
+            if (!missing) {
+                ++kept;
+                return;
+            }
+        }
+        jobs.push_back(j);
+    };
     if (o.oneIndex) {
-        jobs.push_back({o.only, o.index});
+        add({o.only, o.index});
         return jobs;
     }
     for (kind k : {kind::image, kind::picture, kind::frame, kind::group}) {
         if (!o.allKinds && k != o.only) continue;
         // An 8-bit file holds an image's own pixels: frames and groups have none.
         if (o.format == still_format::bmp8 && (k == kind::frame || k == kind::group)) continue;
-        for (uint32_t i = 0; i < kind_count(art, k); ++i) jobs.push_back({k, i});
+        for (uint32_t i = 0; i < kind_count(art, k); ++i) add({k, i});
     }
     return jobs;
 }
 
 // Files that are already there, unless --force: the export writes nothing.
-bool refuse_existing(const art_handle &art, const std::vector<job> &jobs, const export_options &o) {
+bool refuse_existing(const art_handle &art, const namer &names, const std::vector<job> &jobs,
+                     const export_options &o) {
     std::vector<std::string> taken;
     size_t count = 0;
     for (const job &j : jobs)
-        for (const std::string &name : planned_files(art, j, o))
+        for (const std::string &name : planned_files(art, names, j, o))
             if (path_taken(o.outdir + "/" + name) && ++count <= 3) taken.push_back(name);
     if (!count) return false;
     std::string list;
     for (const std::string &name : taken) list += (list.empty() ? "" : ", ") + name;
     if (count > taken.size()) list += " and " + std::to_string(count - taken.size()) + " more";
     print_error("not replacing existing files in " + o.outdir + ": " + list +
-                " (use --force to replace them); nothing written");
+                " (use --force to replace them, or --skip-existing to keep them); nothing "
+                "written");
     return true;
 }
+
+// The signal that asked the export to stop, or 0.
+volatile std::sig_atomic_t g_stopSignal = 0;
+
+extern "C" void on_stop_signal(int sig) {
+    g_stopSignal = sig;
+}
+
+// Catches the interrupt and termination signals while the workers run; a
+// second signal ends the program at once, as without the export.
+class stop_signals {
+public:
+    stop_signals() {
+        for (int sig : kSignals) std::signal(sig, on_stop_signal);
+    }
+    ~stop_signals() { restore(); }
+    void restore() {
+        for (int sig : kSignals) std::signal(sig, SIG_DFL);
+    }
+
+private:
+    static constexpr int kSignals[] = {SIGINT, SIGTERM};
+};
 
 void report_empty(const std::vector<job> &empty) {
     if (empty.empty()) return;
@@ -319,30 +399,49 @@ int run_export(const export_options &o) {
                     (n ? " (0.." + std::to_string(n - 1) + ")" : ""));
         return EXIT_USAGE;
     }
-    const std::vector<job> jobs = plan_jobs(art, o);
+    const namer names(art);
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(o.outdir), ec);
     if (ec) {
         print_error("cannot make the folder " + o.outdir + ": " + ec.message());
         return EXIT_SOME_FAILED;
     }
-    if (!o.force && refuse_existing(art, jobs, o)) return EXIT_EXISTS;
+    size_t kept = 0;
+    const std::vector<job> jobs = plan_jobs(art, names, o, kept);
+    if (!o.force && !o.skipExisting && refuse_existing(art, names, jobs, o)) return EXIT_EXISTS;
 
     unsigned threads = o.jobs ? o.jobs : std::max(1u, std::thread::hardware_concurrency());
     threads = unsigned(std::min<size_t>(threads, std::max<size_t>(jobs.size(), 1)));
     progress bar(!o.quiet && isatty(fileno(stderr)), jobs.size());
-    exporter worker(art, o, bar);
+    exporter worker(art, o, names, bar);
     std::atomic<size_t> next{0};
     auto work = [&] {
-        for (size_t i; (i = next++) < jobs.size();) worker.run(jobs[i]);
+        for (size_t i; !g_stopSignal && (i = next++) < jobs.size();) worker.run(jobs[i]);
     };
-    std::vector<std::thread> pool;
-    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
-    work();
-    for (std::thread &t : pool) t.join();
+    {
+        stop_signals catching;
+        std::vector<std::thread> pool;
+        for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
+        work();
+        for (std::thread &t : pool) t.join();
+        catching.restore();
+    }
     bar.finish();
 
-    if (!o.quiet) report_empty(worker.empty());
+    if (const int sig = g_stopSignal) {
+        print_error("interrupted: " + std::to_string(bar.done()) + " of " +
+                    std::to_string(jobs.size()) +
+                    " objects exported, each file whole; export again with --skip-existing to "
+                    "write the rest");
+        std::raise(sig); // ends as the signal would have
+        return 128 + sig;
+    }
+    if (!o.quiet) {
+        report_empty(worker.empty());
+        if (kept)
+            print_error("kept the files of " + std::to_string(kept) +
+                        " object(s) that were there already");
+    }
     if (worker.failed()) {
         print_error(std::to_string(worker.failed()) + " of " + std::to_string(jobs.size()) +
                     " objects could not be exported; the others were");

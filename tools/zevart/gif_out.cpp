@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -138,9 +139,17 @@ ColorMapObject *map_quantized(const rgba_image &img, int transparent,
     std::vector<GifByteType> shown(r.size());
     ColorMapObject *map = GifMakeMapObject(256, nullptr);
     if (!map) return nullptr;
-    int size = 255;
-    if (GifQuantizeBuffer(unsigned(r.size()), 1, &size, r.data(), g.data(), b.data(), shown.data(),
-                          map->Colors) == GIF_ERROR) {
+    int size = 255, status;
+    {
+        // giflib's quantizer keeps the axis it sorts by in a static variable:
+        // two frames quantized at once on different threads spoil each other's
+        // tables.
+        static std::mutex quantizer;
+        std::lock_guard<std::mutex> lock(quantizer);
+        status = GifQuantizeBuffer(unsigned(r.size()), 1, &size, r.data(), g.data(), b.data(),
+                                   shown.data(), map->Colors);
+    }
+    if (status == GIF_ERROR) {
         GifFreeMapObject(map);
         return nullptr;
     }

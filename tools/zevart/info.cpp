@@ -2,7 +2,9 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <map>
 
 namespace {
@@ -111,5 +113,10 @@ int run_info(const info_options &o) {
     if (emptyFrames) std::printf(" (%u without pictures)", emptyFrames);
     std::printf("\next info   %u\n", art.extInfoCount);
     print_groups(art, o.allGroups);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        print_error(std::string("cannot write standard output: ") +
+                    (errno ? std::strerror(errno) : "write error"));
+        return EXIT_SOME_FAILED;
+    }
     return EXIT_OK;
 }

@@ -155,7 +155,7 @@ json dump_set(const art_handle &art, const dump_options &o) {
 int run_dump(const dump_options &o) {
     art_handle art;
     if (!load_or_explain(o.bmp.c_str(), o.prt.c_str(), art)) return EXIT_LOAD;
-    if (!o.output.empty() && !o.force && path_taken(o.output)) {
+    if (!o.force && !writes_in_place(o.output) && path_taken(o.output)) {
         print_error(o.output + " exists (use --force to replace it)");
         return EXIT_EXISTS;
     }
@@ -168,14 +168,6 @@ int run_dump(const dump_options &o) {
     } catch (const std::exception &e) { // memory
         print_error(std::string("cannot make the JSON text: ") + e.what());
         return EXIT_SOME_FAILED;
-    }
-    if (o.output.empty()) {
-        if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-            std::fflush(stdout) != 0) {
-            print_error("cannot write the JSON text to standard output");
-            return EXIT_SOME_FAILED;
-        }
-        return EXIT_OK;
     }
     out_file out;
     std::string err;

@@ -1,6 +1,6 @@
-// Loading an art set for a command, and saying which file is at fault when
-// the loader refuses it. The loader reports a code; a second look at the file
-// named by the code tells "cannot open" from "wrong content".
+// Loading an art set for a command, and saying what is wrong when the loader
+// refuses it: the file at fault, the byte, and the library's reason. A file
+// that can't be opened is looked at again for the system's word on why.
 #include "cli.h"
 
 #include <cerrno>
@@ -9,43 +9,29 @@
 
 namespace {
 
-// Why `path` can't be read, or empty when it opens; `size` gets its length.
-std::string open_problem(const char *path, long long &size) {
-    size = -1;
+// Why `path` can't be opened, or empty when it opens.
+std::string open_problem(const char *path) {
     FILE *f = std::fopen(path, "rb");
     if (!f) return std::strerror(errno);
-    if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     std::fclose(f);
     return "";
 }
 
-std::string reason(int code, const char *bmp, const char *prt) {
-    long long size;
-    std::string problem;
-    switch (code) {
-    case ART_ERR_MAGIC:
-        problem = open_problem(prt, size);
-        if (!problem.empty()) return std::string(prt) + ": cannot open: " + problem;
-        if (size >= 0 && size < 4)
-            return std::string(prt) + ": too short to be an art-structure file";
-        return std::string(prt) + ": not an art-structure file (does not start with \"CPAL\")";
-    case ART_ERR_PALETTE:
-        return std::string(prt) + ": a palette's colour data is shorter than its size field says";
-    case ART_ERR_FORMAT:
-        return std::string(prt) +
-               ": truncated or inconsistent (a count beyond the end of the file, an index, slot or "
-               "size out of range)";
-    case ART_ERR_BITMAP:
-        problem = open_problem(bmp, size);
-        if (!problem.empty()) return std::string(bmp) + ": cannot open: " + problem;
-        if (size >= 0 && size < 14)
-            return std::string(bmp) + ": too short to hold a pixel-data offset";
-        return std::string(bmp) + ": does not hold every image's pixel block";
-    case ART_ERR_MEMORY:
-        return "not enough memory for the art set";
-    default:
-        return "unexpected loader result";
+std::string explain(const art_handle &art, int code, const char *bmp, const char *prt) {
+    char reason[ART_REASON_SIZE];
+    int64_t offset = -1;
+    if (get_loadError(&art, reason, sizeof reason, &offset) != code)
+        std::snprintf(reason, sizeof reason, "no reason given");
+    if (code == ART_ERR_MEMORY) return reason;
+    const char *file = code == ART_ERR_BITMAP ? bmp : prt;
+    std::string text = file;
+    if (offset >= 0) text += " at byte " + std::to_string(offset);
+    text += std::string(": ") + reason;
+    if (offset < 0) {
+        const std::string problem = open_problem(file);
+        if (!problem.empty()) text += ": " + problem;
     }
+    return text;
 }
 
 } // namespace
@@ -94,7 +80,7 @@ void print_error(const std::string &message) {
 bool load_or_explain(const char *bmp, const char *prt, art_handle &art) {
     int code = LoadArtFromFile(bmp, prt, &art);
     if (code == ART_OK) return true;
-    print_error("cannot load the art set: " + reason(code, bmp, prt) + " (loader code " +
+    print_error("cannot load the art set: " + explain(art, code, bmp, prt) + " (loader code " +
                 std::to_string(code) + ")");
     return false;
 }

@@ -17,7 +17,8 @@ const char kUsage[] = "usage: zevart COMMAND [OPTIONS] ...\n"
                       "  zevart render BMP PRT KIND INDEX -o FILE   one object\n"
                       "\n"
                       "BMP is the bitmap file (zev_art.bmp), PRT the art-structure file\n"
-                      "(zev_art.prt). 'zevart COMMAND --help' tells more; --version the version.\n"
+                      "(zev_art.prt). 'zevart help COMMAND' (or 'zevart COMMAND --help') tells\n"
+                      "more; -V, --version the version.\n"
                       "Exit status: 0 done, 1 bad usage, 2 the art set cannot be loaded,\n"
                       "3 some objects could not be written, 4 an output file exists.\n";
 
@@ -34,35 +35,39 @@ const char kDumpHelp[] = "usage: zevart dump [-o FILE] [--force] [--compact] BMP
                          "group and extended-info record with its fields, draw rectangle and the\n"
                          "indexes of the records it refers to.\n"
                          "\n"
-                         "  -o FILE     write to FILE instead of standard output\n"
-                         "  --force     replace FILE if it exists\n"
-                         "  --compact   one line, no indentation\n";
+                         "  -o, --output FILE  write to FILE instead of standard output (- is\n"
+                         "                     standard output)\n"
+                         "  -f, --force        replace FILE if it exists\n"
+                         "  --compact          one line, no indentation\n";
 
 const char kExportHelp[] =
     "usage: zevart export [OPTIONS] BMP PRT OUTDIR\n"
     "\n"
     "Writes every object (or one) into OUTDIR, made if missing, with names such as\n"
-    "image-00012.png, picture-00004.png, frame-00007.png and group-0003.gif.\n"
+    "image-00012.png, picture-00004.png, frame-00007.png and group-0003.gif (more\n"
+    "digits when a table needs them).\n"
     "\n"
-    "  --kind KIND     image, picture, frame or group (default: all four)\n"
-    "  --index N       only object N of that kind (needs --kind)\n"
-    "  --format F      png (default where built with libpng): RGBA, transparent\n"
-    "                  where nothing is drawn, shadows translucent black; groups as\n"
-    "                  animations (see --anim).\n"
-    "                  bmp32, bmp24, bmp16: as the viewer saves them (orange\n"
-    "                  background); a group gives one file per frame,\n"
-    "                  group-0003-000.bmp, all in the group's rectangle.\n"
-    "                  bmp8: the image's own pixels and palette (images and\n"
-    "                  pictures only)\n"
-    "  --anim A        group animations with --format png: both (default), apng\n"
-    "                  (group-0003.png) or gif (group-0003.gif); 150 ms a frame\n"
-    "  --sheet         also a sprite sheet of every group: group-0003-sheet.png\n"
-    "                  and group-0003-sheet.json\n"
-    "  --level N       PNG compression, 0 (none) to 9 (smallest); default 1\n"
-    "  --jobs N        threads (default: one per processor)\n"
-    "  --force         replace existing files (otherwise nothing is written when\n"
-    "                  any file to be written exists)\n"
-    "  --quiet         no progress line and no notes\n";
+    "  --kind KIND        image, picture, frame or group (default: all four)\n"
+    "  --index N          only object N of that kind (needs --kind)\n"
+    "  --format F         png (default where built with libpng): RGBA, transparent\n"
+    "                     where nothing is drawn, shadows translucent black; groups\n"
+    "                     as animations (see --anim).\n"
+    "                     bmp32, bmp24, bmp16: as the viewer saves them (orange\n"
+    "                     background); a group gives one file per frame,\n"
+    "                     group-0003-000.bmp, all in the group's rectangle.\n"
+    "                     bmp8: the image's own pixels and palette (images and\n"
+    "                     pictures only)\n"
+    "  --anim A           group animations with --format png: both (default), apng\n"
+    "                     (group-0003.png) or gif (group-0003.gif); 150 ms a frame\n"
+    "  --sheet            also a sprite sheet of every group: group-0003-sheet.png\n"
+    "                     and group-0003-sheet.json\n"
+    "  --level N          PNG compression, 0 (none) to 9 (smallest); default 1\n"
+    "  -j, --jobs N       threads (default: one per processor)\n"
+    "  -f, --force        replace existing files (otherwise nothing is written when\n"
+    "                     any file to be written exists)\n"
+    "  --skip-existing    write only the files that are missing, keeping those\n"
+    "                     there (to finish an interrupted export)\n"
+    "  -q, --quiet        no progress line and no notes\n";
 
 const char kRenderHelp[] =
     "usage: zevart render [OPTIONS] BMP PRT KIND INDEX -o FILE\n"
@@ -71,12 +76,13 @@ const char kRenderHelp[] =
     "extension chooses the format: .png (a group: animated PNG), .gif (a group:\n"
     "animated GIF) or .bmp (32-bit; one picture, so a group needs --frame).\n"
     "\n"
-    "  -o FILE             the output file\n"
+    "  -o, --output FILE   the output file; - is standard output (needs --format)\n"
+    "  --format F          png, gif or bmp, for a FILE without that extension\n"
     "  --background COLOR  #RRGGBB or transparent (default: transparent; for\n"
     "                      .bmp the viewer's orange, #FF7F00)\n"
     "  --scale N           enlarge N times, nearest neighbour (1 to 64)\n"
     "  --frame F           of a group, only frame F, in the group's rectangle\n"
-    "  --force             replace FILE if it exists\n";
+    "  -f, --force         replace FILE if it exists\n";
 
 int usage_error(const char *command, const std::string &message) {
     print_error(message);
@@ -84,6 +90,8 @@ int usage_error(const char *command, const std::string &message) {
     return EXIT_USAGE;
 }
 
+// -h or --help anywhere before "--" shows the command's help, whatever else
+// the line holds.
 bool wants_help(int argc, char **argv) {
     for (int i = 2; i < argc; ++i) {
         if (std::strcmp(argv[i], "--") == 0) return false;
@@ -123,7 +131,7 @@ int dump_command(const parsed_args &a) {
     if (a.positional.size() != 2) return usage_error("dump", "dump needs BMP and PRT");
     dump_options o;
     o.bmp = a.positional[0], o.prt = a.positional[1];
-    if (a.has("-o")) o.output = a.value("-o");
+    if (a.has("--output")) o.output = a.value("--output");
     o.force = a.has("--force");
     o.compact = a.has("--compact");
     return run_dump(o);
@@ -163,10 +171,15 @@ int export_command(const parsed_args &a) {
     if (o.format == still_format::bmp8 && !o.allKinds &&
         (o.only == kind::frame || o.only == kind::group))
         return usage_error("export", "bmp8 holds an image's own pixels: only images and pictures");
+    const bool groups = o.allKinds || o.only == kind::group;
     if (a.has("--anim")) {
         const std::string &anim = a.value("--anim");
         if (anim != "both" && anim != "apng" && anim != "gif")
             return usage_error("export", "--anim is both, apng or gif, not '" + anim + "'");
+        if (o.format != still_format::png)
+            return usage_error("export", "--anim chooses the animations of --format png; " +
+                                             format + " writes a group as one file per frame");
+        if (!groups) return usage_error("export", "--anim is for groups");
         o.apng = anim != "gif";
         o.gif = anim != "apng";
     }
@@ -177,11 +190,19 @@ int export_command(const parsed_args &a) {
     }
     o.sheet = a.has("--sheet");
     if (o.sheet && !have_png()) return usage_error("export", "this build writes no PNG files");
-    if (o.sheet && !o.allKinds && o.only != kind::group)
-        return usage_error("export", "--sheet is for groups");
+    if (o.sheet && !groups) return usage_error("export", "--sheet is for groups");
+    if (o.sheet && o.format == still_format::bmp8)
+        return usage_error("export", "--sheet is for groups, which bmp8 leaves out");
     uint32_t n = 1;
-    if (a.has("--level") && !parse_number(a.value("--level"), 9, n))
-        return usage_error("export", "--level is a number from 0 to 9");
+    if (a.has("--level")) {
+        if (!parse_number(a.value("--level"), 9, n))
+            return usage_error("export", "--level is a number from 0 to 9");
+        const bool pngs = o.sheet || (o.format == still_format::png &&
+                                      (o.allKinds || o.only != kind::group || o.apng));
+        if (!pngs)
+            return usage_error("export", "--level sets PNG compression, and this export writes "
+                                         "no PNG file");
+    }
     o.level = a.has("--level") ? int(n) : 1;
     if (a.has("--jobs")) {
         if (!parse_number(a.value("--jobs"), 256, n) || n == 0)
@@ -189,6 +210,10 @@ int export_command(const parsed_args &a) {
         o.jobs = n;
     }
     o.force = a.has("--force");
+    o.skipExisting = a.has("--skip-existing");
+    if (o.force && o.skipExisting)
+        return usage_error("export", "--force replaces existing files, --skip-existing keeps "
+                                     "them: give one of them");
     o.quiet = a.has("--quiet");
     return run_export(o);
 }
@@ -202,18 +227,33 @@ int render_command(const parsed_args &a) {
         return usage_error("render", "unknown kind '" + a.positional[2] + "'");
     if (!parse_number(a.positional[3], UINT32_MAX, o.index))
         return usage_error("render", "INDEX must be a number, not '" + a.positional[3] + "'");
-    if (!a.has("-o")) return usage_error("render", "render needs -o FILE");
-    o.output = a.value("-o");
-    if (ends_with(o.output, ".png") && have_png())
-        o.format = render_format::png;
-    else if (ends_with(o.output, ".gif") && have_gif())
-        o.format = render_format::gif;
-    else if (ends_with(o.output, ".bmp"))
-        o.format = render_format::bmp;
-    else
-        return usage_error("render", std::string("FILE must end in ") +
-                                         (have_png() ? ".png, " : "") +
-                                         (have_gif() ? ".gif, " : "") + ".bmp");
+    if (!a.has("--output")) return usage_error("render", "render needs -o FILE");
+    o.output = a.value("--output");
+    const std::pair<const char *, render_format> formats[] = {
+        {"png", render_format::png}, {"gif", render_format::gif}, {"bmp", render_format::bmp}};
+    const char *named = nullptr; // the format the FILE's extension names
+    for (auto &[name, f] : formats)
+        if (ends_with(o.output, (std::string(".") + name).c_str())) named = name, o.format = f;
+    if (a.has("--format")) {
+        const std::string &format = a.value("--format");
+        bool known = false;
+        for (auto &[name, f] : formats)
+            if (format == name) known = true, o.format = f;
+        if (!known)
+            return usage_error("render", "--format is png, gif or bmp, not '" + format + "'");
+        if (named && format != named)
+            return usage_error("render", "FILE ends in ." + std::string(named) +
+                                             " but --format is " + format);
+    } else if (!named) {
+        return usage_error(
+            "render", o.output == "-" ? "standard output needs --format png, gif or bmp"
+                                      : "FILE must end in .png, .gif or .bmp (or give --format)");
+    }
+    if ((o.format == render_format::png && !have_png()) ||
+        (o.format == render_format::gif && !have_gif()))
+        return usage_error("render", std::string("this build writes no ") +
+                                         (o.format == render_format::png ? "PNG" : "GIF") +
+                                         " files; use .bmp");
     if (a.has("--frame")) {
         if (o.what != kind::group) return usage_error("render", "--frame is for groups");
         if (!parse_number(a.value("--frame"), UINT32_MAX, o.frame))
@@ -261,7 +301,10 @@ bool have_gif() {
 int main(int argc, char **argv) {
     const command commands[] = {
         {"info", kInfoHelp, {{"--all", false}}, info_command},
-        {"dump", kDumpHelp, {{"-o", true}, {"--force", false}, {"--compact", false}}, dump_command},
+        {"dump",
+         kDumpHelp,
+         {{"--output", true, 'o'}, {"--force", false, 'f'}, {"--compact", false}},
+         dump_command},
         {"export",
          kExportHelp,
          {{"--kind", true},
@@ -270,32 +313,42 @@ int main(int argc, char **argv) {
           {"--anim", true},
           {"--sheet", false},
           {"--level", true},
-          {"--jobs", true},
-          {"--force", false},
-          {"--quiet", false}},
+          {"--jobs", true, 'j'},
+          {"--force", false, 'f'},
+          {"--skip-existing", false},
+          {"--quiet", false, 'q'}},
          export_command},
         {"render",
          kRenderHelp,
-         {{"-o", true},
+         {{"--output", true, 'o'},
+          {"--format", true},
           {"--background", true},
           {"--scale", true},
           {"--frame", true},
-          {"--force", false}},
+          {"--force", false, 'f'}},
          render_command},
     };
-    const std::string first = argc > 1 ? argv[1] : "";
-    if (first == "--help" || first == "-h" || first == "help") {
-        std::fputs(kUsage, stdout);
-        return EXIT_OK;
-    }
-    if (first == "--version") {
+    std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--version" || first == "-V") {
         std::printf("zevart %s (writes%s%s bmp json)\n", ZEVART_VERSION,
                     have_png() ? " png apng" : "", have_gif() ? " gif" : "");
         return EXIT_OK;
     }
+    const bool helpWord = first == "help";
+    if (first == "--help" || first == "-h" || (helpWord && argc == 2)) {
+        std::fputs(kUsage, stdout);
+        return EXIT_OK;
+    }
+    if (helpWord) {
+        if (argc > 3) {
+            print_error("help takes one command");
+            return EXIT_USAGE;
+        }
+        first = argv[2];
+    }
     for (const command &c : commands) {
         if (first != c.name) continue;
-        if (wants_help(argc, argv)) {
+        if (helpWord || wants_help(argc, argv)) {
             std::fputs(c.help, stdout);
             return EXIT_OK;
         }

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 
 #ifdef _WIN32
+#include <fcntl.h>
 #include <io.h>
 #include <process.h>
 #include <windows.h>
@@ -67,6 +69,42 @@ int name_file(const std::string &from, const std::string &to, bool replace, std:
 
 } // namespace
 
+namespace {
+
+bool is_stdout(const std::string &path) {
+    if (path == "-") return true;
+#ifdef _WIN32
+    return false;
+#else
+    struct stat target, out;
+    return stat(path.c_str(), &target) == 0 && fstat(STDOUT_FILENO, &out) == 0 &&
+           target.st_dev == out.st_dev && target.st_ino == out.st_ino;
+#endif
+}
+
+} // namespace
+
+bool writes_in_place(const std::string &path) {
+    if (is_stdout(path)) return true;
+#ifdef _WIN32
+    return false;
+#else
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode);
+#endif
+}
+
+std::string scratch_path(const std::string &suffix) {
+    std::error_code ec;
+    std::string dir = std::filesystem::temp_directory_path(ec).string();
+    if (ec || dir.empty()) dir = ".";
+    return temp_name_for(dir + "/zevart") + suffix;
+}
+
+std::string shown_name(const std::string &path) {
+    return path == "-" ? "standard output" : path;
+}
+
 bool path_taken(const std::string &path) {
 #ifdef _WIN32
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -84,6 +122,19 @@ bool out_file::open(const std::string &path, std::string &err) {
     discard();
     targetExisted_ = false;
     path_ = path;
+    inPlace_ = writes_in_place(path);
+    if (inPlace_) {
+        ownsStream_ = !is_stdout(path);
+        file_ = ownsStream_ ? std::fopen(path.c_str(), "wb") : stdout;
+        if (!file_) {
+            err = "cannot write " + path + ": " + std::strerror(errno);
+            return false;
+        }
+#ifdef _WIN32
+        if (!ownsStream_) _setmode(_fileno(stdout), _O_BINARY);
+#endif
+        return true;
+    }
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temp = temp_name_for(path);
         int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
@@ -118,6 +169,20 @@ const std::string &out_file::temp_path() {
 }
 
 bool out_file::commit(bool replace, std::string &err) {
+    if (inPlace_) {
+        if (file_ && (std::fflush(file_) != 0 || std::ferror(file_)))
+            writeError_ = errno ? errno : EIO;
+        if (file_ && ownsStream_ && std::fclose(file_) != 0 && !writeError_)
+            writeError_ = errno ? errno : EIO;
+        file_ = nullptr;
+        inPlace_ = false;
+        if (writeError_) {
+            err = "cannot write " + shown_name(path_) + ": " + std::strerror(writeError_);
+            writeError_ = 0;
+            return false;
+        }
+        return true;
+    }
     if (temp_.empty()) {
         err = "nothing to write for " + path_;
         return false;
@@ -150,8 +215,12 @@ bool out_file::commit(bool replace, std::string &err) {
 }
 
 void out_file::discard() {
-    if (file_) std::fclose(file_);
+    if (file_ && inPlace_ && !ownsStream_)
+        std::fflush(file_); // standard output stays open
+    else if (file_)
+        std::fclose(file_);
     file_ = nullptr;
+    inPlace_ = ownsStream_ = false;
     if (!temp_.empty()) std::remove(temp_.c_str());
     temp_.clear();
     writeError_ = 0;

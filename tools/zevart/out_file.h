@@ -6,6 +6,9 @@
 // `replace`, by a rename that fails when the name is taken (so a file that
 // appeared meanwhile is not lost either); with it, by a plain replacing
 // rename. A sink that is not committed removes its temporary file.
+//
+// A stream is written in place instead: "-" and this process's own standard
+// output under any name (/dev/stdout), and an existing device or pipe.
 #pragma once
 
 #include <cstdio>
@@ -24,8 +27,10 @@ public:
     // Appends bytes; a failure is kept and reported by commit().
     void write(const void *data, size_t n);
     // For writers that make the file themselves (the library's BMP writers):
-    // closes the stream and leaves the reserved temporary name to them.
+    // closes the stream and leaves the reserved temporary name to them. Not
+    // for a stream written in place.
     const std::string &temp_path();
+    bool in_place() const { return inPlace_; }
 
     // Closes and names the file; false (with `err`) when a write failed,
     // or the target exists and `replace` is false.
@@ -38,9 +43,21 @@ private:
 
     std::string path_, temp_;
     FILE *file_ = nullptr;
+    bool inPlace_ = false, ownsStream_ = false;
     int writeError_ = 0; // errno of a failed write or close
     bool targetExisted_ = false;
 };
 
 // Whether anything (file, folder, link) is at `path`.
 bool path_taken(const std::string &path);
+
+// Whether `path` is a stream that out_file writes in place: "-", standard
+// output by another name, an existing device or pipe. Such a target is never
+// refused as existing.
+bool writes_in_place(const std::string &path);
+
+// A name for a scratch file in the system's temporary folder, unused so far.
+std::string scratch_path(const std::string &suffix);
+
+// "standard output" for "-", else the path.
+std::string shown_name(const std::string &path);

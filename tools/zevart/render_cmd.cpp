@@ -1,5 +1,6 @@
 // zevart render: one object into one file, over a chosen background and
-// enlarged if asked. A group becomes an animation, or one of its frames.
+// enlarged if asked. A group becomes an animation, or one of its frames. A
+// BMP is made as export's bmp32 files are, over the background asked for.
 #include "apng_out.h"
 #include "bmp_out.h"
 #include "commands.h"
@@ -10,7 +11,8 @@
 
 namespace {
 
-// A group (without --frame) is an animation even when it has one frame.
+// A PNG or GIF; a group (without --frame) is an animation even when it has
+// one frame.
 bool write_file(frame_source &frames, bool animated, const render_options &o, std::string &err,
                 bool &existed) {
     existed = false;
@@ -18,8 +20,7 @@ bool write_file(frame_source &frames, bool animated, const render_options &o, st
     if (!out.open(o.output, err)) return false;
     bool ok = false;
     (void)animated; // in a build without PNG
-    switch (o.format) {
-    case render_format::png:
+    if (o.format == render_format::png) {
 #ifdef ZEVART_HAVE_PNG
         if (animated) {
             ok = write_apng(out.stream(), frames, kFrameDelayMs, png_settings{}, err);
@@ -29,16 +30,10 @@ bool write_file(frame_source &frames, bool animated, const render_options &o, st
             out.write(bytes.data(), bytes.size());
         }
 #endif
-        break;
-    case render_format::gif:
+    } else {
 #ifdef ZEVART_HAVE_GIF
         ok = write_gif(out.stream(), frames, kFrameDelayMs / 10, err);
 #endif
-        break;
-    case render_format::bmp:
-        // The library's writer makes the file; `out` only names it.
-        ok = write_rgba_bmp(frames.frame(0), out.temp_path(), true, err);
-        break;
     }
     if (!ok) {
         if (err.empty()) err = "this build cannot write that format";
@@ -67,7 +62,7 @@ int run_render(const render_options &o) {
                     std::to_string(art.groups[o.index].frameCount));
         return EXIT_USAGE;
     }
-    if (!o.force && path_taken(o.output)) {
+    if (!o.force && !writes_in_place(o.output) && path_taken(o.output)) {
         print_error(o.output + " exists (use --force to replace it)");
         return EXIT_EXISTS;
     }
@@ -91,8 +86,12 @@ int run_render(const render_options &o) {
         } else {
             still s = o.what == kind::group ? group_frame(art, o.index, o.frame, rect)
                                             : still_of(art, o.what, o.index);
-            single_frame frame(render_still(art, s, o.how));
-            ok = write_file(frame, false, o, err, existed);
+            if (o.format == render_format::bmp) {
+                ok = write_bmp(art, s, 0, o.how.background, o.how.scale, o.output, o.force, err);
+            } else {
+                single_frame frame(render_still(art, s, o.how));
+                ok = write_file(frame, false, o, err, existed);
+            }
         }
     } catch (const std::bad_alloc &) {
         ok = false;

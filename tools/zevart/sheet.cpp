@@ -55,10 +55,14 @@ bool write_sheet(art_handle &art, uint32_t group, const RECT &rect, group_frames
 
     std::vector<uint8_t> png;
     out_file pngOut, jsonOut;
-    if (!png_encode(sheet, settings, png, err) || !pngOut.open(pngPath, err) ||
-        !jsonOut.open(jsonPath, err))
-        return false;
-    pngOut.write(png.data(), png.size());
-    jsonOut.write(text.data(), text.size());
-    return pngOut.commit(replace, err) && jsonOut.commit(replace, err);
+    if (!pngPath.empty()) {
+        if (!png_encode(sheet, settings, png, err) || !pngOut.open(pngPath, err)) return false;
+        pngOut.write(png.data(), png.size());
+    }
+    if (!jsonPath.empty()) {
+        if (!jsonOut.open(jsonPath, err)) return false;
+        jsonOut.write(text.data(), text.size());
+    }
+    return (pngPath.empty() || pngOut.commit(replace, err)) &&
+           (jsonPath.empty() || jsonOut.commit(replace, err));
 }
