@@ -34,6 +34,6 @@ struct decoded_png {
 
 // The largest picture read back: sprites are far smaller, and a damaged
 // header must not ask for gigabytes.
-constexpr uint64_t kMaxPngPixels = uint64_t(1) << 26;
+constexpr uint64_t kMaxPngPixels = uint64_t(1) << 24;
 
 bool png_decode(const std::vector<uint8_t> &file, decoded_png &out, std::string &err);

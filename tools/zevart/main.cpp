@@ -277,7 +277,8 @@ int pack_command(const parsed_args &a) {
     pack_options o;
     o.check = a.has("--check");
     if (o.check ? a.positional.size() != 1 : a.positional.size() != 3)
-        return usage_error("pack", o.check ? "pack --check needs DIR" : "pack needs DIR, BMP and PRT");
+        return usage_error("pack",
+                           o.check ? "pack --check needs DIR" : "pack needs DIR, BMP and PRT");
     o.dir = a.positional[0];
     if (!o.check) {
         o.bmp = a.positional[1], o.prt = a.positional[2];

@@ -42,7 +42,6 @@ struct pack_result {
     std::vector<uint8_t> bmp, prt;
     uint64_t remapped = 0;          // pixels moved to the nearest colour
     bool laidOut = false;           // the bitmap's blocks were laid out anew
-    std::vector<std::string> notes; // what the user may want to know
 };
 
 // Builds the two files from the folder; false with `err` naming the file or
