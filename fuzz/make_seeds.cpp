@@ -3,6 +3,9 @@
 #include "fuzz_checks.h"
 #include "fuzz_input.h"
 #include "sample_art.h"
+#ifdef ZEVART_SEEDS_MODDING
+#include "modding.h"
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -70,7 +73,8 @@ int main(int argc, char **argv) {
     }
     namespace fs = std::filesystem;
     const fs::path dir = argv[1];
-    for (const char *target : {"loader", "draw", "writers"}) fs::create_directories(dir / target);
+    for (const char *target : {"loader", "draw", "writers", "modding"})
+        fs::create_directories(dir / target);
     auto save = [&](const char *target, const std::string &name, const bytes &b) {
         artgen::save_file((dir / target / name).string(), b);
     };
@@ -90,6 +94,17 @@ int main(int argc, char **argv) {
     for (const auto &[name, set] : sets) {
         const bytes files = join_fuzz_input(artgen::write_prt(set), artgen::write_bmp(set));
         save("loader", name, files);
+#ifdef ZEVART_SEEDS_MODDING
+        // The modding target takes loader inputs too, and the files of an
+        // unpacked folder (set.json, PNGs, palettes) to damage.
+        save("modding", name, files);
+        std::vector<folder_file> folder;
+        std::string err;
+        if (unpack_set(artgen::write_bmp(set), artgen::write_prt(set), folder, err))
+            for (size_t i = 0; i < folder.size() && i < 6; ++i)
+                if (folder[i].path.find("raw/") != 0)
+                    save("modding", std::string(name) + "-" + std::to_string(i), folder[i].bytes);
+#endif
         for (size_t s = 0; s < std::size(surfaces); ++s) {
             bytes in = surfaces[s];
             in.insert(in.end(), files.begin(), files.end());

@@ -2,6 +2,9 @@
 // This file reads the command line and hands over to the command.
 #include "args.h"
 #include "commands.h"
+#ifdef ZEVART_HAVE_PNG
+#include "modding.h"
+#endif
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +18,8 @@ const char kUsage[] = "usage: zevart COMMAND [OPTIONS] ...\n"
                       "  zevart dump BMP PRT              its whole structure as JSON\n"
                       "  zevart export BMP PRT OUTDIR     objects as image files\n"
                       "  zevart render BMP PRT KIND INDEX -o FILE   one object\n"
+                      "  zevart unpack BMP PRT DIR        every record into editable files\n"
+                      "  zevart pack DIR BMP PRT          such a folder back into an art set\n"
                       "\n"
                       "BMP is the bitmap file (zev_art.bmp), PRT the art-structure file\n"
                       "(zev_art.prt). 'zevart help COMMAND' (or 'zevart COMMAND --help') tells\n"
@@ -83,6 +88,32 @@ const char kRenderHelp[] =
     "  --scale N           enlarge N times, nearest neighbour (1 to 64)\n"
     "  --frame F           of a group, only frame F, in the group's rectangle\n"
     "  -f, --force         replace FILE if it exists\n";
+
+const char kUnpackHelp[] =
+    "usage: zevart unpack [--force] BMP PRT DIR\n"
+    "\n"
+    "Writes the whole art set into DIR (made if missing) as files to edit:\n"
+    "images/image-00012.png (indexed, the image's own palette, index 0\n"
+    "transparent; 1-bit for shadow masks), palettes/palette-002.gpl (GIMP\n"
+    "palettes), set.json (palettes, images, groups, frames and pictures) and\n"
+    "raw/ (what the two files hold besides, so that pack gives them back\n"
+    "byte for byte). See docs/modding.md.\n"
+    "\n"
+    "  --force     replace files that exist (otherwise nothing is written)\n";
+
+const char kPackHelp[] =
+    "usage: zevart pack [OPTIONS] DIR BMP PRT\n"
+    "       zevart pack --check DIR\n"
+    "\n"
+    "Builds the bitmap file BMP and the art-structure file PRT from a folder\n"
+    "that unpack wrote (and you edited), or from a set.json and PNGs of your\n"
+    "own. Both files are written together or neither; any error names the file\n"
+    "or the place in set.json at fault. See docs/modding.md.\n"
+    "\n"
+    "  --check          only check that DIR packs into a set that loads\n"
+    "  --remap nearest  PNG colours not in the image's palette take the nearest\n"
+    "                   palette colour (otherwise they are an error)\n"
+    "  --force          replace BMP and PRT if they exist\n";
 
 int usage_error(const char *command, const std::string &message) {
     print_error(message);
@@ -273,6 +304,36 @@ int render_command(const parsed_args &a) {
     return run_render(o);
 }
 
+#ifdef ZEVART_HAVE_PNG
+int unpack_command(const parsed_args &a) {
+    if (a.positional.size() != 3) return usage_error("unpack", "unpack needs BMP, PRT and DIR");
+    unpack_options o;
+    o.bmp = a.positional[0], o.prt = a.positional[1], o.dir = a.positional[2];
+    o.force = a.has("--force");
+    return run_unpack(o);
+}
+
+int pack_command(const parsed_args &a) {
+    pack_options o;
+    o.check = a.has("--check");
+    if (o.check ? a.positional.size() != 1 : a.positional.size() != 3)
+        return usage_error("pack",
+                           o.check ? "pack --check needs DIR" : "pack needs DIR, BMP and PRT");
+    o.dir = a.positional[0];
+    if (!o.check) {
+        o.bmp = a.positional[1], o.prt = a.positional[2];
+        if (o.bmp == o.prt) return usage_error("pack", "BMP and PRT must be two files");
+    }
+    if (a.has("--remap")) {
+        if (a.value("--remap") != "nearest")
+            return usage_error("pack", "--remap takes 'nearest', not '" + a.value("--remap") + "'");
+        o.settings.remapNearest = true;
+    }
+    o.force = a.has("--force");
+    return run_pack(o);
+}
+#endif
+
 struct command {
     const char *name;
     const char *help;
@@ -327,6 +388,13 @@ int main(int argc, char **argv) {
           {"--frame", true},
           {"--force", false, 'f'}},
          render_command},
+#ifdef ZEVART_HAVE_PNG
+        {"unpack", kUnpackHelp, {{"--force", false}}, unpack_command},
+        {"pack",
+         kPackHelp,
+         {{"--check", false}, {"--remap", true}, {"--force", false}},
+         pack_command},
+#endif
     };
     std::string first = argc > 1 ? argv[1] : "";
     if (first == "--version" || first == "-V") {

@@ -1,0 +1,180 @@
+#include "indexed_png.h"
+
+#include <png.h>
+
+#include <cstring>
+#include <new>
+
+namespace {
+
+struct io_state {
+    std::vector<uint8_t> *out = nullptr;
+    const std::vector<uint8_t> *in = nullptr;
+    size_t pos = 0;
+    char message[200] = "libpng failed";
+};
+
+void on_error(png_structp png, png_const_charp message) {
+    auto *state = static_cast<io_state *>(png_get_error_ptr(png));
+    std::snprintf(state->message, sizeof state->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void on_warning(png_structp, png_const_charp) {}
+
+void append(png_structp png, png_bytep data, png_size_t n) {
+    auto *state = static_cast<io_state *>(png_get_io_ptr(png));
+    bool ok = true;
+    try {
+        state->out->insert(state->out->end(), data, data + n);
+    } catch (const std::bad_alloc &) {
+        ok = false;
+    }
+    if (!ok) png_error(png, "not enough memory for the encoded picture");
+}
+
+void flush(png_structp) {}
+
+void take(png_structp png, png_bytep data, png_size_t n) {
+    auto *state = static_cast<io_state *>(png_get_io_ptr(png));
+    if (n > state->in->size() - state->pos) png_error(png, "the file ends early");
+    std::memcpy(data, state->in->data() + state->pos, n);
+    state->pos += n;
+}
+
+} // namespace
+
+// libpng reports errors by longjmp back here: nothing with a destructor lives
+// between the setjmp and the calls that may jump.
+bool png_encode_indexed(const indexed_picture &pic, std::vector<uint8_t> &out, std::string &err) {
+    if (pic.palette.empty() || pic.palette.size() > 256) {
+        err = "an indexed PNG needs 1 to 256 palette entries";
+        return false;
+    }
+    png_color plte[256];
+    png_byte trns[256];
+    for (size_t i = 0; i < pic.palette.size(); ++i) {
+        plte[i] = {pic.palette[i].r, pic.palette[i].g, pic.palette[i].b};
+        trns[i] = pic.palette[i].a;
+    }
+    // 1-bit rows are packed by hand: libpng takes them as stored bytes.
+    const size_t rowBytes = pic.bitDepth == 1 ? (size_t(pic.width) + 7) / 8 : pic.width;
+    std::vector<uint8_t> row(rowBytes);
+    io_state state;
+    state.out = &out;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        err = "not enough memory for libpng";
+        return false;
+    }
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_write_struct(&png, &info);
+        err = std::string("PNG encoding failed: ") + state.message;
+        return false;
+    }
+    png_set_write_fn(png, &state, append, flush);
+    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
+    png_set_compression_level(png, 1);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
+    png_set_IHDR(png, info, pic.width, pic.height, pic.bitDepth, PNG_COLOR_TYPE_PALETTE,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_PLTE(png, info, plte, int(pic.palette.size()));
+    int trnsCount = int(pic.palette.size());
+    while (trnsCount > 0 && trns[trnsCount - 1] == 255) --trnsCount; // trailing opaque: implied
+    if (trnsCount) png_set_tRNS(png, info, trns, trnsCount, nullptr);
+    png_write_info(png, info);
+    for (uint32_t y = 0; y < pic.height; ++y) {
+        const uint8_t *src = pic.px.data() + size_t(y) * pic.width;
+        if (pic.bitDepth == 1) {
+            std::memset(row.data(), 0, rowBytes);
+            for (uint32_t x = 0; x < pic.width; ++x)
+                if (src[x]) row[x / 8] |= uint8_t(0x80 >> (x % 8));
+        } else {
+            std::memcpy(row.data(), src, rowBytes);
+        }
+        png_write_row(png, row.data());
+    }
+    png_write_end(png, info);
+    png_destroy_write_struct(&png, &info);
+    return true;
+}
+
+bool png_decode(const std::vector<uint8_t> &file, decoded_png &out, std::string &err) {
+    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0) {
+        err = "not a PNG file";
+        return false;
+    }
+    io_state state;
+    state.in = &file;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        err = "not enough memory for libpng";
+        return false;
+    }
+    // Rows are read into `out.px`, sized before any row arrives; a jump
+    // leaves it as it was.
+    std::vector<png_bytep> rows;
+    bool tooBig = false, noMemory = false;
+    if (setjmp(png_jmpbuf(png))) {
+        png_destroy_read_struct(&png, &info, nullptr);
+        err = tooBig     ? "larger than " + std::to_string(kMaxPngPixels) + " pixels"
+              : noMemory ? "not enough memory"
+                         : std::string("damaged PNG: ") + state.message;
+        return false;
+    }
+    png_set_read_fn(png, &state, take);
+    png_set_user_limits(png, 1 << 20, 1 << 20);
+    png_set_benign_errors(png, 1);
+#ifdef PNG_CHECK_FOR_INVALID_INDEX_SUPPORTED
+    png_set_check_for_invalid_index(png, 0); // indexes are data here, PLTE only a preview
+#endif
+    png_read_info(png, info);
+    png_uint_32 w = png_get_image_width(png, info), h = png_get_image_height(png, info);
+    int colourType = png_get_color_type(png, info), depth = png_get_bit_depth(png, info);
+    if (uint64_t(w) * h > kMaxPngPixels) {
+        tooBig = true;
+        png_error(png, "too big");
+    }
+    out.width = w, out.height = h;
+    out.indexed = colourType == PNG_COLOR_TYPE_PALETTE;
+    if (out.indexed) {
+        png_colorp plte = nullptr;
+        int n = 0;
+        png_get_PLTE(png, info, &plte, &n);
+        png_bytep trns = nullptr;
+        int nt = 0;
+        png_get_tRNS(png, info, &trns, &nt, nullptr);
+        out.palette.clear();
+        for (int i = 0; i < n; ++i)
+            out.palette.push_back(
+                {plte[i].red, plte[i].green, plte[i].blue, png_byte(i < nt ? trns[i] : 255)});
+        if (depth < 8) png_set_packing(png);
+    } else {
+        if (depth == 16) png_set_strip_16(png);
+        if (colourType == PNG_COLOR_TYPE_GRAY || colourType == PNG_COLOR_TYPE_GRAY_ALPHA)
+            png_set_gray_to_rgb(png);
+        png_set_expand(png); // low bit depths, tRNS to alpha
+        if (!(colourType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS))
+            png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    const size_t stride = size_t(w) * (out.indexed ? 1 : 4);
+    if (png_get_rowbytes(png, info) != stride) png_error(png, "unexpected row layout");
+    try {
+        out.px.assign(stride * h, 0);
+        rows.resize(h);
+    } catch (const std::bad_alloc &) {
+        noMemory = true;
+    }
+    if (noMemory) png_error(png, "no memory");
+    for (png_uint_32 y = 0; y < h; ++y) rows[y] = out.px.data() + y * stride;
+    png_read_image(png, rows.data());
+    png_read_end(png, nullptr);
+    png_destroy_read_struct(&png, &info, nullptr);
+    return true;
+}
