@@ -751,9 +751,9 @@ async function main() {
     setStatus(`The viewer's core could not be started: ${e.message}`, true);
     return;
   }
-  page.core = core;
-  page.select = select;
-  page.setKind = setKind;
+  Object.assign(page, {
+    core, select, setKind, tick, fillGrid, gridColumns: () => grid.cols, load: loadSet,
+  });
   if (params.has('bmp') && params.has('prt')) await loadFromLink(params);
   page.ready = true;
 }
