@@ -17,6 +17,7 @@
 
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include <string>
 #include <vector>
@@ -251,6 +252,35 @@ const picture *zw_render(int what, uint32_t index, uint32_t frame, int32_t backg
     g_pixels = rgba_image{};
     if (has(what, index) && frame_of(what, index, frame) && scale >= 1 && scale <= 64)
         render(still_for(what, index, frame), look_for(background, scale), g_pixels);
+    g_picture = {g_pixels.width, g_pixels.height, g_pixels.px.data()};
+    return &g_picture;
+}
+
+// A thumbnail: the object (a group as its frame 0) as zw_render draws it, fit
+// into `box` x `box` pixels by whole pixels: enlarged by the largest whole
+// factor that fits, or shrunk by taking the pixel nearest each target
+// pixel's centre. Kept small, it costs the page one copy a cell.
+EXPORT(zw_thumb)
+const picture *zw_thumb(int what, uint32_t index, int32_t background, uint32_t box) {
+    zw_render(what, index, 0, background, 1);
+    const uint32_t w = g_pixels.width, h = g_pixels.height;
+    if (w && h && box && (w > box || h > box)) {
+        const double f = double(box) / (w > h ? w : h);
+        rgba_image small;
+        small.width = uint32_t(w * f) ? uint32_t(w * f) : 1;
+        small.height = uint32_t(h * f) ? uint32_t(h * f) : 1;
+        small.px.resize(size_t(small.width) * small.height * 4);
+        uint8_t *dst = small.px.data();
+        for (uint32_t y = 0; y < small.height; ++y) {
+            const uint8_t *row = g_pixels.px.data() + size_t((y * 2 + 1) * h / (small.height * 2)) * w * 4;
+            for (uint32_t x = 0; x < small.width; ++x, dst += 4)
+                memcpy(dst, row + size_t((x * 2 + 1) * w / (small.width * 2)) * 4, 4);
+        }
+        g_pixels = std::move(small);
+    } else if (w && h && box) {
+        const uint32_t fw = box / w, fh = box / h;
+        g_pixels = scale_nearest(g_pixels, fw < fh ? fw : fh);
+    }
     g_picture = {g_pixels.width, g_pixels.height, g_pixels.px.data()};
     return &g_picture;
 }

@@ -330,7 +330,7 @@ TEST(ViewLogic, BuildsTheTreesTextsDownToEveryImage) {
          "\tunknown7 = 00000000\n\tunknown8 = 00000000\n\tExtended Information: No\n"
          "\tFrames (0)\n\tNo Appendix\n"},
         {OBJ_GROUP, 2, "Group: 2 [00000002]\n"},
-        {0, 0, ""},
+        {0, 0, "\n"}, // no kind: one empty node
     };
     for (const auto &t : trees)
         EXPECT_EQ(lines(object_tree(s.art, t.kind, t.index)), t.want)

@@ -129,14 +129,22 @@ class Core {
   }
 
   // The object as RGBA ImageData (a group as one frame), or null when there
-  // is nothing to draw.
+  // is nothing to draw. The pixels lie in the module's memory: put them on a
+  // canvas before the next call.
   render(kind, index, frame, background, scale = 1) {
-    return this.call((x) => {
-      const [width, height, at] = this.words(x.zw_render(kind, index, frame, background, scale), 3);
-      if (!width || !height) return null;
-      const px = new Uint8ClampedArray(x.memory.buffer, at, width * height * 4).slice();
-      return new ImageData(px, width, height);
-    });
+    return this.call((x) => this.picture(x.zw_render(kind, index, frame, background, scale)));
+  }
+
+  // The object fit into a box of `box` pixels a side; as render.
+  thumb(kind, index, background, box) {
+    return this.call((x) => this.picture(x.zw_thumb(kind, index, background, box)));
+  }
+
+  picture(at) {
+    const [width, height, pixels] = this.words(at, 3);
+    if (!width || !height) return null;
+    const px = new Uint8ClampedArray(this.x.memory.buffer, pixels, width * height * 4);
+    return new ImageData(px, width, height);
   }
 
   tree(kind, index) { return this.call((x) => this.text(x.zw_tree(kind, index))); }
@@ -519,7 +527,7 @@ function treeNode(node, path, open) {
 const CELL_W = 112;
 const CELL_H = 128;
 const THUMB = 104;
-const grid = { cols: 1, cells: new Map(), spare: [], scratch: document.createElement('canvas') };
+const grid = { cols: 1, cells: new Map(), spare: [], todo: [], drawing: false };
 
 function layoutGrid(reset) {
   const n = count();
@@ -554,13 +562,16 @@ function makeCell() {
   return cell;
 }
 
-// Cells for the rows in sight and one row either side; the others go back
+// Cells for the rows in sight and two rows either side; the others go back
 // to the pool, so the page holds a few dozen cells for any number of objects.
+// Thumbnails are drawn after, rows in sight first, a few milliseconds of them
+// a frame, so the scrolling never waits for a whole row.
 function fillGrid() {
   const n = count();
   const top = ui.grid.scrollTop;
-  const first = Math.max(0, Math.floor(top / CELL_H) - 1) * grid.cols;
-  const last = Math.min(n, (Math.ceil((top + ui.grid.clientHeight) / CELL_H) + 1) * grid.cols);
+  const seen = [Math.floor(top / CELL_H), Math.ceil((top + ui.grid.clientHeight) / CELL_H)];
+  const first = Math.max(0, seen[0] - 2) * grid.cols;
+  const last = Math.min(n, (seen[1] + 2) * grid.cols);
   for (const [index, cell] of grid.cells) {
     if (index < first || index >= last) {
       recycle(cell);
@@ -574,30 +585,38 @@ function fillGrid() {
     cell.dataset.index = String(i);
     cell.style.transform = `translate(${(i % grid.cols) * CELL_W}px, ${Math.floor(i / grid.cols) * CELL_H}px)`;
     cell.lastChild.textContent = String(i);
-    drawThumb(cell.firstChild, i);
+    cell.firstChild.getContext('2d').clearRect(0, 0, THUMB, THUMB);
+    cell.drawn = false;
     grid.cells.set(i, cell);
+  }
+  grid.todo = [...grid.cells.entries()].filter(([, cell]) => !cell.drawn)
+    .sort(([a], [b]) => Math.abs(a / grid.cols - (seen[0] + seen[1]) / 2)
+                        - Math.abs(b / grid.cols - (seen[0] + seen[1]) / 2));
+  drawThumbs();
+}
+
+function drawThumbs() {
+  const end = performance.now() + 6;
+  while (grid.todo.length && performance.now() < end) {
+    const [index, cell] = grid.todo.shift();
+    if (grid.cells.get(index) !== cell) continue;
+    drawThumb(cell.firstChild, index);
+    cell.drawn = true;
+  }
+  if (grid.todo.length && !grid.drawing) {
+    grid.drawing = true;
+    requestAnimationFrame(() => {
+      grid.drawing = false;
+      drawThumbs();
+    });
   }
 }
 
-// The object drawn whole into the cell: scaled down to fit, or up by a
+// The object drawn whole into the cell: shrunk to fit, or enlarged by a
 // whole number so its pixels stay square.
 function drawThumb(canvas, index) {
-  const ctx = canvas.getContext('2d');
-  ctx.clearRect(0, 0, THUMB, THUMB);
-  const image = core.render(state.kind, index, 0, backgroundValue());
-  if (!image) return;
-  const { scratch } = grid;
-  if (scratch.width < image.width || scratch.height < image.height) {
-    scratch.width = Math.max(scratch.width, image.width);
-    scratch.height = Math.max(scratch.height, image.height);
-  }
-  scratch.getContext('2d').putImageData(image, 0, 0);
-  let f = Math.min(THUMB / image.width, THUMB / image.height);
-  if (f >= 1) f = Math.floor(f);
-  ctx.imageSmoothingEnabled = f < 1;
-  const w = image.width * f;
-  const h = image.height * f;
-  ctx.drawImage(scratch, 0, 0, image.width, image.height, (THUMB - w) / 2, (THUMB - h) / 2, w, h);
+  const image = core.thumb(state.kind, index, backgroundValue(), THUMB);
+  if (image) canvas.getContext('2d').putImageData(image, (THUMB - image.width) >> 1, (THUMB - image.height) >> 1);
 }
 
 let gridQueued = false;
