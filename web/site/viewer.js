@@ -105,6 +105,8 @@ class Core {
   async load(bmp, prt) {
     const names = [];
     const blocks = [];
+    // The set shown goes first: its memory takes the new files.
+    this.call((x) => x.zw_close());
     try {
       const bmpAt = await this.readInto(bmp);
       blocks.push(bmpAt);
@@ -421,8 +423,12 @@ function draw() {
   if (!image) {
     canvas.width = canvas.height = 0;
     if (state.loaded) {
-      ui.empty.textContent = count() ? `Nothing to draw: ${KIND_NAMES[state.kind]} ${state.index} covers no pixels.`
-        : `The set has no ${KIND_NAMES[state.kind]}s.`;
+      const r = core.rect(state.kind, state.index);
+      const [w, h] = [r.right - r.left, r.bottom - r.top];
+      const what = `${KIND_NAMES[state.kind]} ${state.index}`;
+      if (!count()) ui.empty.textContent = `The set has no ${KIND_NAMES[state.kind]}s.`;
+      else if (w > 0 && h > 0) ui.empty.textContent = `Nothing shown: ${what} (${w} x ${h} pixels) is too large to draw.`;
+      else ui.empty.textContent = `Nothing to draw: ${what} covers no pixels.`;
     }
     return;
   }
@@ -652,8 +658,8 @@ function save() {
     bytes = core.save(state.kind, state.index, state.frame, FORMATS[format].code,
                       backgroundValue(), saveScale());
   } catch (e) {
-    setStatus(`Nothing saved: ${e.message}.`, true);
-    if (e instanceof CoreStopped) core.restart.then(() => { state.loaded = false; showControls(false); });
+    if (e instanceof CoreStopped) coreStopped(e);
+    else setStatus(`Nothing saved: ${e.message}.`, true);
     return;
   }
   const url = URL.createObjectURL(new Blob([bytes], { type: FORMATS[format].type }));
@@ -686,7 +692,23 @@ function updateLink() {
 
 // ----- events -----
 
+// Anything but a load or a save that stops the module (memory out while
+// drawing) leaves a fresh module without the set.
+function coreStopped(error) {
+  stopPlayback();
+  state.loaded = false;
+  showControls(false);
+  ui.canvas.width = ui.canvas.height = 0;
+  ui.tree.replaceChildren();
+  setStatus(`The viewer's core stopped (${error.message}); open the set again.`, true);
+  core.restart.then(() => { core.restart = null; });
+}
+
 function wire() {
+  window.addEventListener('error', (e) => { if (e.error instanceof CoreStopped) coreStopped(e.error); });
+  window.addEventListener('unhandledrejection', (e) => {
+    if (e.reason instanceof CoreStopped) coreStopped(e.reason);
+  });
   ui.fileInput.addEventListener('change', () => {
     chooseFiles([...ui.fileInput.files]);
     ui.fileInput.value = '';
