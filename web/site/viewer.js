@@ -570,7 +570,7 @@ function makeCell() {
 
 // Cells for the rows in sight and two rows either side; the others go back
 // to the pool, so the page holds a few dozen cells for any number of objects.
-// Thumbnails are drawn after, rows in sight first, a few milliseconds of them
+// Thumbnails are drawn after, rows in sight first, 3 milliseconds of them
 // a frame, so the scrolling never waits for a whole row.
 function fillGrid() {
   const n = count();
@@ -602,7 +602,7 @@ function fillGrid() {
 }
 
 function drawThumbs() {
-  const end = performance.now() + 6;
+  const end = performance.now() + 3;
   while (grid.todo.length && performance.now() < end) {
     const [index, cell] = grid.todo.shift();
     if (grid.cells.get(index) !== cell) continue;
