@@ -218,14 +218,12 @@ bool encode_dib(byte_out &out, const void *pixels, const BITMAPINFO *info, int32
                       storedRows, static_cast<size_t>(rowOut - rowPixels));
 }
 
-bool encode_dib8(byte_out &out, const void *pixels, const BITMAPINFO *info,
-                 const RGBQUAD *colors) {
+bool encode_dib8(byte_out &out, const void *pixels, const BITMAPINFO *info, const RGBQUAD *colors) {
     if (!info) return false;
     return encode_indexed(out, pixels, info, colors, info->bmiHeader.biSizeImage);
 }
 
-bool encode_dib1(byte_out &out, const void *pixels, const BITMAPINFO *info,
-                 const RGBQUAD *colors) {
+bool encode_dib1(byte_out &out, const void *pixels, const BITMAPINFO *info, const RGBQUAD *colors) {
     if (!info || info->bmiHeader.biWidth < 0) return false;
     // One 32-bit word for every 32 pixels or part of 32 in each row.
     const uint64_t words = (static_cast<uint64_t>(info->bmiHeader.biWidth) + 31) / 32;

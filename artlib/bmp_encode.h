@@ -32,9 +32,7 @@ public:
 // converted to `depth` (0 keeps theirs).
 bool encode_dib(byte_out &out, const void *pixels, const BITMAPINFO *info, int32_t depth);
 // DIBitsToFile8's file: the header, biClrUsed colours, biSizeImage pixel bytes.
-bool encode_dib8(byte_out &out, const void *pixels, const BITMAPINFO *info,
-                 const RGBQUAD *colors);
+bool encode_dib8(byte_out &out, const void *pixels, const BITMAPINFO *info, const RGBQUAD *colors);
 // DIBitsToFile1's file: as DIBitsToFile8, with rows of whole 32-bit words of
 // bits, as many as |biHeight| says.
-bool encode_dib1(byte_out &out, const void *pixels, const BITMAPINFO *info,
-                 const RGBQUAD *colors);
+bool encode_dib1(byte_out &out, const void *pixels, const BITMAPINFO *info, const RGBQUAD *colors);

@@ -103,9 +103,8 @@ tree_node group_tree(art_handle *art, int index) {
             frame_tree(art, first + int(k), group.extInfo ? firstExt + int(k) : -1));
     node.children.push_back(std::move(frames));
 
-    tree_node appendix = group.appendixCount == 0
-                             ? leaf("No Appendix")
-                             : leaf("Appendix (%d)", int(group.appendixCount));
+    tree_node appendix = group.appendixCount == 0 ? leaf("No Appendix")
+                                                  : leaf("Appendix (%d)", int(group.appendixCount));
     // The record holds two entries; a loaded set never counts more.
     const uint32_t count = group.appendixCount < 2 ? group.appendixCount : 2;
     for (uint32_t j = 0; j < count; ++j) {

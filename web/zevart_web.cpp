@@ -46,7 +46,15 @@ file_bytes g_file;
 std::vector<uint8_t> g_fileBytes;
 std::string g_text; // tree lines, a save's error
 
-enum { SAVE_PNG = 1, SAVE_GIF = 2, SAVE_APNG = 3, SAVE_BMP32 = 10, SAVE_BMP24, SAVE_BMP16, SAVE_BMP8 };
+enum {
+    SAVE_PNG = 1,
+    SAVE_GIF = 2,
+    SAVE_APNG = 3,
+    SAVE_BMP32 = 10,
+    SAVE_BMP24,
+    SAVE_BMP16,
+    SAVE_BMP8
+};
 const int32_t kBackgroundTransparent = -1;
 
 bool has(int kind, uint32_t index) {
@@ -68,8 +76,7 @@ kind cli_kind(int what) {
 // What the page shows of object `index` of `what`: a group's frame `frame`
 // in the group's rectangle, any other object in its own.
 still still_for(int what, uint32_t index, uint32_t frame) {
-    if (what == OBJ_GROUP)
-        return group_frame(g_art, index, frame, group_rect(g_art, index));
+    if (what == OBJ_GROUP) return group_frame(g_art, index, frame, group_rect(g_art, index));
     return still_of(g_art, cli_kind(what), index);
 }
 
@@ -165,9 +172,8 @@ bool save(int what, uint32_t index, uint32_t frame, int format, int32_t backgrou
         ok = png_encode(img, png_settings{}, g_fileBytes, err);
     } else if (format == SAVE_APNG && animated) {
         group_frames frames(g_art, index, rect, how);
-        ok = to_memory([&](FILE *out) {
-            return write_apng(out, frames, kFrameDelayMs, png_settings{}, err);
-        });
+        ok = to_memory(
+            [&](FILE *out) { return write_apng(out, frames, kFrameDelayMs, png_settings{}, err); });
     } else if (format == SAVE_GIF) {
         ok = to_memory([&](FILE *out) {
             if (animated) {
@@ -236,8 +242,9 @@ EXPORT(zw_frames) uint32_t zw_frames(uint32_t index) {
 EXPORT(zw_rect) const int32_t *zw_rect(int what, uint32_t index) {
     static int32_t out[4];
     RECT r{0, 0, 0, 0};
-    if (has(what, index)) r = what == OBJ_GROUP ? group_rect(g_art, index)
-                                                : still_of(g_art, cli_kind(what), index).rect;
+    if (has(what, index))
+        r = what == OBJ_GROUP ? group_rect(g_art, index)
+                              : still_of(g_art, cli_kind(what), index).rect;
     out[0] = r.left, out[1] = r.top, out[2] = r.right, out[3] = r.bottom;
     return out;
 }
@@ -272,7 +279,8 @@ const picture *zw_thumb(int what, uint32_t index, int32_t background, uint32_t b
         small.px.resize(size_t(small.width) * small.height * 4);
         uint8_t *dst = small.px.data();
         for (uint32_t y = 0; y < small.height; ++y) {
-            const uint8_t *row = g_pixels.px.data() + size_t((y * 2 + 1) * h / (small.height * 2)) * w * 4;
+            const uint8_t *row =
+                g_pixels.px.data() + size_t((y * 2 + 1) * h / (small.height * 2)) * w * 4;
             for (uint32_t x = 0; x < small.width; ++x, dst += 4)
                 memcpy(dst, row + size_t((x * 2 + 1) * w / (small.width * 2)) * 4, 4);
         }

@@ -309,8 +309,8 @@ TEST(ViewLogic, BuildsTheTreesTextsDownToEveryImage) {
         return out;
     };
     const std::string picture0 = "Picture: 0 [00000000]\n" + rect0 + indent(image0);
-    const std::string frame0 = "Frame: 0 [00000000]\n" + rect0 + "\tPictures (1)\n" +
-                               indent(indent(picture0));
+    const std::string frame0 =
+        "Frame: 0 [00000000]\n" + rect0 + "\tPictures (1)\n" + indent(indent(picture0));
     const struct {
         int kind, index;
         std::string want;
@@ -336,8 +336,7 @@ TEST(ViewLogic, BuildsTheTreesTextsDownToEveryImage) {
         EXPECT_EQ(lines(object_tree(s.art, t.kind, t.index)), t.want)
             << "kind " << t.kind << ", object " << t.index;
     const std::string group0 = lines(object_tree(s.art, OBJ_GROUP, 0));
-    EXPECT_NE(group0.find("\tFrames (2)\n" + indent(indent(frame0))), std::string::npos)
-        << group0;
+    EXPECT_NE(group0.find("\tFrames (2)\n" + indent(indent(frame0))), std::string::npos) << group0;
 
     art_handle sample;
     ASSERT_EQ(LoadArtFromFile(ZEVART_SAMPLE_DIR "/zev_art.bmp", ZEVART_SAMPLE_DIR "/zev_art.prt",
