@@ -321,7 +321,7 @@ function applyView(view) {
   if (view.zoom) setZoom(view.zoom);
   if (view.bg) setBackground(view.bg);
   if (view.playing !== undefined) state.playing = view.playing;
-  state.view = view.view === 'grid' ? 'grid' : 'object';
+  state.view = view.view === 'grid' && !page.embed ? 'grid' : 'object';
   ui.kind.value = String(state.kind);
   select(view.index || 0, view.frame || 0);
 }
@@ -535,16 +535,18 @@ const CELL_H = 128;
 const THUMB = 104;
 const grid = { cols: 1, cells: new Map(), spare: [], todo: [], drawing: false };
 
-function layoutGrid(reset) {
+// Lays the cells out anew (after a resize, a new kind or background), and
+// with `toIndex` scrolls the current object into the middle.
+function layoutGrid(toIndex) {
   const n = count();
-  grid.cols = Math.max(1, Math.floor(ui.grid.clientWidth / CELL_W));
-  ui.gridSpace.style.height = `${Math.ceil(n / grid.cols) * CELL_H}px`;
-  if (reset) {
-    for (const cell of grid.cells.values()) recycle(cell);
-    grid.cells.clear();
-    const row = Math.floor(state.index / grid.cols);
-    ui.grid.scrollTop = Math.max(0, row * CELL_H - ui.grid.clientHeight / 2);
-  }
+  const cols = Math.max(1, Math.floor(ui.grid.clientWidth / CELL_W));
+  const firstShown = Math.floor(ui.grid.scrollTop / CELL_H) * grid.cols;
+  grid.cols = cols;
+  ui.gridSpace.style.height = `${Math.ceil(n / cols) * CELL_H}px`;
+  for (const cell of grid.cells.values()) recycle(cell);
+  grid.cells.clear();
+  const row = Math.floor((toIndex ? state.index : firstShown) / cols);
+  ui.grid.scrollTop = Math.max(0, toIndex ? row * CELL_H - ui.grid.clientHeight / 2 : row * CELL_H);
   fillGrid();
 }
 
@@ -776,7 +778,7 @@ function togglePlay() {
 }
 
 function redrawAll() {
-  if (state.view === 'grid') layoutGrid(true);
+  if (state.view === 'grid') layoutGrid(false);
   else draw();
   updateLink();
 }
