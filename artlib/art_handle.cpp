@@ -11,7 +11,9 @@
 #include <string.h>
 
 #include <map>
+#ifndef __wasi__
 #include <mutex>
+#endif
 
 namespace {
 
@@ -20,10 +22,21 @@ struct shared_set {
     set_blocks blocks;
 };
 
+#ifdef __wasi__
+// WebAssembly without threads (nor std::mutex): one thread, nothing to exclude.
+struct registry_lock {
+    registry_lock() {} // not trivial: no unused-variable warning
+};
+#else
 std::mutex &registry_mutex() {
     static std::mutex *m = new std::mutex;
     return *m;
 }
+
+struct registry_lock {
+    std::lock_guard<std::mutex> held{registry_mutex()};
+};
+#endif
 
 // Never destroyed: a client's static handle may be released after this
 // library's own statics are gone.
@@ -40,7 +53,7 @@ void clear_fields(art_handle *h) {
 
 // Adds one sharer to the set of a loaded handle; false when the set is unknown.
 bool retain_set(const art_handle *h) {
-    std::lock_guard<std::mutex> lock(registry_mutex());
+    registry_lock lock;
     auto it = registry().find(h->bmpFileName);
     if (it == registry().end()) return false;
     ++it->second.refs;
@@ -66,7 +79,7 @@ void *set_blocks::alloc(size_t n) {
 }
 
 bool adopt_set(art_handle *handle, set_blocks &blocks) {
-    std::lock_guard<std::mutex> lock(registry_mutex());
+    registry_lock lock;
     try {
         registry().emplace(handle->bmpFileName, shared_set{1, std::move(blocks)});
     } catch (...) {
@@ -80,7 +93,7 @@ void release_set(art_handle *handle) {
         set_blocks last;
         bool freeing = false;
         {
-            std::lock_guard<std::mutex> lock(registry_mutex());
+            registry_lock lock;
             auto it = registry().find(handle->bmpFileName);
             if (it != registry().end() && --it->second.refs == 0) {
                 last = std::move(it->second.blocks);

@@ -4,6 +4,8 @@
 // run on little-endian machines, where that is the stored layout.
 #include "fuzz_checks.h"
 
+#include "bmp_encode.h"
+
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
@@ -184,6 +186,18 @@ std::string check_writer_call(const writer_call &c, const std::string &folder, c
         fault = file_difference(read_file(target), reference_file(c, p, pixels, colors));
     else if (old && read_file(target) != kOldFile)
         fault = "a refused call changed the file there";
+    // The same call into memory, where no file name can be refused: the
+    // same answer and the same bytes.
+    if (fault.empty() && fileName && *fileName && !c.missingFolder) {
+        memory_out memory;
+        const bool kept = c.writer == 0   ? encode_dib(memory, pixelArg, info, c.depth)
+                          : c.writer == 1 ? encode_dib8(memory, pixelArg, info, tableArg)
+                                          : encode_dib1(memory, pixelArg, info, tableArg);
+        if (kept != result)
+            fault = std::string("into memory: returned ") + (kept ? "true" : "false");
+        else if (kept)
+            fault = file_difference(memory.bytes, reference_file(c, p, pixels, colors));
+    }
     for (const auto &e : fs::directory_iterator(folder, ec)) fs::remove_all(e.path(), ec);
     return fault;
 }

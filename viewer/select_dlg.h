@@ -10,6 +10,7 @@
 #include "framework/controls.h"
 #include "framework/dialog.h"
 #include "resource.h"
+#include "tree_texts.h"
 
 class CSelectDlg : public CDialog {
 public:
@@ -46,13 +47,13 @@ public:
     HTREEITEM AddFrameNodes(HTREEITEM parent, bool withExtInfo);
     HTREEITEM AddGroupNodes(HTREEITEM parent);
 
-    // Write one object's texts into its skeleton whose object node is
-    // `item`; `expand` opens the object node (and, for an image, its rect).
-    // extIndex is the frame's extended-info record, -1 for none.
-    void ShowImage(HTREEITEM item, int index, bool expand);
-    void ShowPicture(HTREEITEM item, int index, bool expand);
-    void ShowFrame(HTREEITEM item, int index, bool expand, int extIndex);
-    void ShowGroup(HTREEITEM item, int index, bool expand);
+    // Write one object's texts (tree_texts.h) into its skeleton whose object
+    // node is `item`; `expand` opens the object node (and, for an image or a
+    // picture, its rect). A frame's texts say whether it has extended info.
+    void ShowImage(HTREEITEM item, const tree_node &texts, bool expand);
+    void ShowPicture(HTREEITEM item, const tree_node &texts, bool expand);
+    void ShowFrame(HTREEITEM item, const tree_node &texts, bool expand);
+    void ShowGroup(HTREEITEM item, const tree_node &texts, bool expand);
 
 protected:
     void DoDataExchange(CDataExchange *dx) override;
@@ -61,8 +62,10 @@ protected:
 private:
     // The tree's skeleton anew for `kind`.
     void BuildSkeleton(int kind);
-    // Writes "Rect" and the four values of `rect` into a rect node.
-    void ShowRect(HTREEITEM rectNode, const RECT &rect);
+    // Writes the rect texts into a rect node and its four value nodes.
+    void ShowRect(HTREEITEM rectNode, const tree_node &texts);
+    // Adds `texts` and everything below it under `parent`.
+    void AddTexts(HTREEITEM parent, const tree_node &texts);
 
     // The kind whose skeleton the tree holds; 0 while it is empty.
     int m_nTreeKind = 0;

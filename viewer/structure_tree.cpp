@@ -1,27 +1,13 @@
 // The selection dialog's structure tree. A skeleton of empty nodes is built
 // for the current kind when the kind changes; each apply writes the texts of
-// one object into it, down through the objects it consists of (a group's
-// frames, a frame's pictures, a picture's image). Record numbers are their
-// distances from the start of their tables.
+// one object into it (tree_texts builds them), down through the objects it
+// consists of (a group's frames, a frame's pictures, a picture's image).
 #include "select_dlg.h"
 
 #include "globals.h"
+#include "tree_texts.h"
 
 namespace {
-
-template <typename... Args>
-void set_text(CTreeCtrl &tree, HTREEITEM item, const char *format, Args... args) {
-    CString text;
-    text.Format(format, args...);
-    tree.SetItemText(item, text);
-}
-
-template <typename... Args>
-HTREEITEM add_text(CTreeCtrl &tree, HTREEITEM parent, const char *format, Args... args) {
-    CString text;
-    text.Format(format, args...);
-    return tree.InsertItem(text, parent);
-}
 
 void delete_children(CTreeCtrl &tree, HTREEITEM item) {
     while (HTREEITEM child = tree.GetChildItem(item)) tree.DeleteItem(child);
@@ -126,154 +112,127 @@ void CSelectDlg::FillTree() {
         BuildSkeleton(g_nObjectKind);
         root = m_tree.GetRootItem();
     }
+    const tree_node texts = object_tree(g_pArt, g_nObjectKind, g_nObjectIndex);
     // Thousands of nodes can change: the tree is drawn once, at the end.
     m_tree.SendMessage(WM_SETREDRAW, FALSE);
     switch (g_nObjectKind) {
     case OBJ_IMAGE:
-        ShowImage(root, g_nObjectIndex, true);
+        ShowImage(root, texts, true);
         break;
     case OBJ_PICTURE:
-        ShowPicture(root, g_nObjectIndex, true);
+        ShowPicture(root, texts, true);
         break;
     case OBJ_FRAME:
-        ShowFrame(root, g_nObjectIndex, true, -1);
+        ShowFrame(root, texts, true);
         break;
     case OBJ_GROUP:
-        ShowGroup(root, g_nObjectIndex, true);
+        ShowGroup(root, texts, true);
         break;
     }
     m_tree.SendMessage(WM_SETREDRAW, TRUE);
     m_tree.RedrawWindow();
 }
 
-void CSelectDlg::ShowRect(HTREEITEM rectNode, const RECT &rect) {
-    m_tree.SetItemText(rectNode, "Rect");
+void CSelectDlg::ShowRect(HTREEITEM rectNode, const tree_node &texts) {
+    m_tree.SetItemText(rectNode, texts.text.c_str());
     HTREEITEM value = m_tree.GetChildItem(rectNode);
-    set_text(m_tree, value, "left: %d", int(rect.left));
-    value = m_tree.GetNextSiblingItem(value);
-    set_text(m_tree, value, "top: %d", int(rect.top));
-    value = m_tree.GetNextSiblingItem(value);
-    set_text(m_tree, value, "right: %d", int(rect.right));
-    value = m_tree.GetNextSiblingItem(value);
-    set_text(m_tree, value, "bottom: %d", int(rect.bottom));
+    for (const tree_node &v : texts.children) {
+        m_tree.SetItemText(value, v.text.c_str());
+        value = m_tree.GetNextSiblingItem(value);
+    }
 }
 
-void CSelectDlg::ShowImage(HTREEITEM item, int index, bool expand) {
-    set_text(m_tree, item, "Image: %d [%08X]", index, unsigned(index));
+void CSelectDlg::AddTexts(HTREEITEM parent, const tree_node &texts) {
+    HTREEITEM item = m_tree.InsertItem(texts.text.c_str(), parent);
+    for (const tree_node &child : texts.children) AddTexts(item, child);
+}
+
+void CSelectDlg::ShowImage(HTREEITEM item, const tree_node &texts, bool expand) {
+    m_tree.SetItemText(item, texts.text.c_str());
     HTREEITEM rect = m_tree.GetChildItem(item);
     // A picture that no group reaches has no image (index -1): nothing of
     // one is shown below the number.
-    if (index < 0 || uint32_t(index) >= object_count(g_pArt, OBJ_IMAGE)) {
+    if (texts.children.size() != 3) {
         blank_texts(m_tree, rect);
         return;
     }
-    mem_image &image = g_pArt->images[index];
-    RECT r;
-    image.getDrawRect(&r);
-    ShowRect(rect, r);
+    ShowRect(rect, texts.children[0]);
     if (expand) m_tree.Expand(rect, TVE_EXPAND);
     HTREEITEM palette = m_tree.GetNextSiblingItem(rect);
-    const mem_palette *imagePalette = image.palette;
-    set_text(m_tree, palette, "Palette: %u", unsigned(imagePalette - g_pArt->palettes));
-    const int type = image.type;
-    set_text(m_tree, m_tree.GetNextSiblingItem(palette), "Type: %d", type);
+    m_tree.SetItemText(palette, texts.children[1].text.c_str());
+    m_tree.SetItemText(m_tree.GetNextSiblingItem(palette), texts.children[2].text.c_str());
     if (expand) m_tree.Expand(item, TVE_EXPAND);
 }
 
-void CSelectDlg::ShowPicture(HTREEITEM item, int index, bool expand) {
-    set_text(m_tree, item, "Picture: %d [%08X]", index, unsigned(index));
-    if (index < 0 || uint32_t(index) >= object_count(g_pArt, OBJ_PICTURE)) return;
-    mem_pic &pic = g_pArt->pics[index];
+void CSelectDlg::ShowPicture(HTREEITEM item, const tree_node &texts, bool expand) {
+    m_tree.SetItemText(item, texts.text.c_str());
+    if (texts.children.size() != 2) return;
     HTREEITEM rect = m_tree.GetChildItem(item);
-    RECT r;
-    pic.getDrawRect(&r);
-    ShowRect(rect, r);
+    ShowRect(rect, texts.children[0]);
     if (expand) m_tree.Expand(rect, TVE_EXPAND);
-    ShowImage(m_tree.GetNextSiblingItem(rect), pic.image ? int(pic.image - g_pArt->images) : -1,
-              false);
+    ShowImage(m_tree.GetNextSiblingItem(rect), texts.children[1], false);
     if (expand) m_tree.Expand(item, TVE_EXPAND);
 }
 
-void CSelectDlg::ShowFrame(HTREEITEM item, int index, bool expand, int extIndex) {
-    set_text(m_tree, item, "Frame: %d [%08X]", index, unsigned(index));
-    if (index < 0 || uint32_t(index) >= object_count(g_pArt, OBJ_FRAME)) return;
-    mem_frame &frame = g_pArt->frames[index];
-    const unsigned picCount = frame.picCount;
-    const mem_pic *pics = frame.pics;
+void CSelectDlg::ShowFrame(HTREEITEM item, const tree_node &texts, bool expand) {
+    m_tree.SetItemText(item, texts.text.c_str());
+    // Rect and pictures, with the extended info between them when the frame
+    // has one.
+    if (texts.children.size() < 2) return;
+    const tree_node *ext = texts.children.size() == 3 ? &texts.children[1] : nullptr;
+    const tree_node &pictures = texts.children.back();
     HTREEITEM rect = m_tree.GetChildItem(item);
-    RECT r;
-    frame.getDrawRect(&r);
-    ShowRect(rect, r);
+    ShowRect(rect, texts.children[0]);
 
     HTREEITEM n = m_tree.GetNextSiblingItem(rect);
     bool expanded = is_expanded(m_tree, n);
     delete_children(m_tree, n);
-    if (extIndex != -1) {
-        set_text(m_tree, n, "Extended info: %d", extIndex);
-        if (extIndex >= 0 && uint32_t(extIndex) < g_pArt->extInfoCount) {
-            const mem_ext_info &ext = g_pArt->extInfos[extIndex];
-            for (int k = 0; k < 4; ++k)
-                add_text(m_tree, n, "unknown %d = %02X", k + 1, ext.data[k]);
-        }
+    if (ext) {
+        m_tree.SetItemText(n, ext->text.c_str());
+        for (const tree_node &byte : ext->children) AddTexts(n, byte);
         set_expanded(m_tree, n, expanded);
         n = m_tree.GetNextSiblingItem(n);
     }
 
     if (expand) m_tree.Expand(n, TVE_EXPAND);
     expanded = is_expanded(m_tree, n);
-    set_text(m_tree, n, "Pictures (%d)", int(picCount));
+    m_tree.SetItemText(n, pictures.text.c_str());
     delete_children(m_tree, n);
-    const int first = pics ? int(pics - g_pArt->pics) : 0;
-    for (unsigned k = 0; pics && k < picCount; ++k)
-        ShowPicture(AddPictureNodes(n), first + int(k), false);
+    for (const tree_node &picture : pictures.children)
+        ShowPicture(AddPictureNodes(n), picture, false);
     set_expanded(m_tree, n, expanded);
     if (expand) m_tree.Expand(item, TVE_EXPAND);
 }
 
-void CSelectDlg::ShowGroup(HTREEITEM item, int index, bool expand) {
-    set_text(m_tree, item, "Group: %d [%08X]", index, unsigned(index));
-    if (index < 0 || uint32_t(index) >= object_count(g_pArt, OBJ_GROUP)) return;
-    mem_group &group = g_pArt->groups[index];
+void CSelectDlg::ShowGroup(HTREEITEM item, const tree_node &texts, bool expand) {
+    m_tree.SetItemText(item, texts.text.c_str());
+    // Rect, eight header words, extended information, frames, appendix.
+    if (texts.children.size() != 12) return;
     HTREEITEM rect = m_tree.GetChildItem(item);
-    RECT r;
-    group.getDrawRect(&r);
-    ShowRect(rect, r);
+    ShowRect(rect, texts.children[0]);
 
     HTREEITEM n = rect;
-    for (int i = 0; i < 8; ++i) {
+    for (int i = 1; i <= 9; ++i) { // the header words, then extended information
         n = m_tree.GetNextSiblingItem(n);
-        set_text(m_tree, n, "unknown%d = %08X", i + 1, unsigned(group.header[i]));
+        m_tree.SetItemText(n, texts.children[i].text.c_str());
     }
-    n = m_tree.GetNextSiblingItem(n);
-    m_tree.SetItemText(n, group.extInfo ? "Extended Information: Yes" : "Extended Information: No");
 
+    const tree_node &framesTexts = texts.children[10];
     HTREEITEM frames = m_tree.GetNextSiblingItem(n);
     bool expanded = is_expanded(m_tree, frames);
-    set_text(m_tree, frames, "Frames (%d)", int(group.frameCount));
+    m_tree.SetItemText(frames, framesTexts.text.c_str());
     delete_children(m_tree, frames);
-    const int first = group.frames ? int(group.frames - g_pArt->frames) : 0;
-    const int firstExt = group.extInfo ? int(group.extInfo - g_pArt->extInfos) : -1;
-    for (uint32_t k = 0; group.frames && k < group.frameCount; ++k)
-        ShowFrame(AddFrameNodes(frames, group.extInfo != nullptr), first + int(k), false,
-                  group.extInfo ? firstExt + int(k) : -1);
+    for (const tree_node &frame : framesTexts.children)
+        ShowFrame(AddFrameNodes(frames, frame.children.size() == 3), frame, false);
     set_expanded(m_tree, frames, expanded);
 
+    const tree_node &appendixTexts = texts.children[11];
     HTREEITEM appendix = m_tree.GetNextSiblingItem(frames);
-    if (group.appendixCount == 0)
-        m_tree.SetItemText(appendix, "No Appendix");
-    else
-        set_text(m_tree, appendix, "Appendix (%d)", int(group.appendixCount));
+    m_tree.SetItemText(appendix, appendixTexts.text.c_str());
     expanded = is_expanded(m_tree, appendix);
     delete_children(m_tree, appendix);
-    if (group.appendixCount > 0) {
-        // The record holds two entries; a loaded set never counts more.
-        const uint32_t count = group.appendixCount < 2 ? group.appendixCount : 2;
-        for (uint32_t j = 0; j < count; ++j) {
-            HTREEITEM entry = add_text(m_tree, appendix, "apdx %d", int(j));
-            for (int w = 0; w < 4; ++w)
-                add_text(m_tree, entry, "unknown %d = %02X", w + 1,
-                         unsigned(group.appendix[j].data[w]));
-        }
+    if (!appendixTexts.children.empty()) {
+        for (const tree_node &entry : appendixTexts.children) AddTexts(appendix, entry);
         set_expanded(m_tree, appendix, expanded);
     }
     if (expand) m_tree.Expand(item, TVE_EXPAND);

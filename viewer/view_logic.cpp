@@ -88,6 +88,11 @@ void free_pixels(RGBQUAD *pixels) {
 }
 
 RGBQUAD *render_object(art_handle *art, int kind, uint32_t index, BITMAPINFO *info) {
+    return render_object_frame(art, kind, index, 0, info);
+}
+
+RGBQUAD *render_object_frame(art_handle *art, int kind, uint32_t index, uint32_t frame,
+                             BITMAPINFO *info) {
     RECT r;
     drawable_rect(art, kind, index, &r);
     info->bmiHeader.biWidth = r.right - r.left;
@@ -96,7 +101,8 @@ RGBQUAD *render_object(art_handle *art, int kind, uint32_t index, BITMAPINFO *in
     if (!pixels) return nullptr;
     if (kind == OBJ_GROUP) {
         mem_group &group = art->groups[index];
-        if (group.frames && group.frameCount) group.frames[0].draw(pixels, info, -r.left, -r.top);
+        if (group.frames && frame < group.frameCount)
+            group.frames[frame].draw(pixels, info, -r.left, -r.top);
     } else {
         draw_object(art, kind, index, pixels, info, -r.left, -r.top);
     }

@@ -58,6 +58,10 @@ void free_pixels(RGBQUAD *pixels);
 // that is not there. Null when there is nothing to draw into (no such object,
 // a rectangle without area or too large). Release with free_pixels.
 RGBQUAD *render_object(art_handle *art, int kind, uint32_t index, BITMAPINFO *info);
+// As render_object, with a group drawn as its frame `frame` (nothing of it
+// past its last frame), as the animation shows it in the group's rectangle.
+RGBQUAD *render_object_frame(art_handle *art, int kind, uint32_t index, uint32_t frame,
+                             BITMAPINFO *info);
 
 // The image whose own pixels an indexed save writes: image `index`, or the
 // image of picture `index`; null for the other kinds, an index past its

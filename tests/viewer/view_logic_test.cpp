@@ -1,6 +1,8 @@
 // The viewer's window-free logic: lookups that must never read a closed set or
 // past a table, draw rectangles too large to draw, the display buffer, what
-// an indexed save writes, index texts, scroll steps and the group background.
+// an indexed save writes, index texts, scroll steps, the group background and
+// the structure tree's texts.
+#include "tree_texts.h"
 #include "view_logic.h"
 
 #include "artset_writer.h"
@@ -274,3 +276,87 @@ TEST(ViewLogic, PreparesIndexedFilesFromTheImagesOwnBlock) {
 }
 
 } // namespace
+
+namespace {
+
+// One node a line, its depth in leading tabs, as the web viewer gets them.
+std::string lines(const tree_node &node, int depth = 0) {
+    std::string out = std::string(size_t(depth), '\t') + node.text + "\n";
+    for (const tree_node &child : node.children) out += lines(child, depth + 1);
+    return out;
+}
+
+} // namespace
+
+// Whole trees of the small set: an image, the picture without an image (its
+// image node has no children), a frame, a group of two frames without
+// extended info or appendix, indexes past the tables; and the sample's group 2
+// with extended info on every frame and two appendix entries.
+TEST(ViewLogic, BuildsTheTreesTextsDownToEveryImage) {
+    loaded_set s;
+    ASSERT_EQ(s.result, ART_OK);
+    const std::string rect0 = "\tRect\n\t\tleft: -2\n\t\ttop: 0\n\t\tright: 1\n\t\tbottom: 2\n";
+    const std::string image0 = "Image: 0 [00000000]\n\tRect\n\t\tleft: 0\n\t\ttop: 0\n"
+                               "\t\tright: 3\n\t\tbottom: 2\n\tPalette: 0\n\tType: 0\n";
+    auto indent = [](const std::string &text) {
+        std::string out;
+        for (size_t at = 0, end; at < text.size(); at = end + 1) {
+            end = text.find('\n', at);
+            out += "\t" + text.substr(at, end - at + 1);
+        }
+        return out;
+    };
+    const std::string picture0 = "Picture: 0 [00000000]\n" + rect0 + indent(image0);
+    const std::string frame0 =
+        "Frame: 0 [00000000]\n" + rect0 + "\tPictures (1)\n" + indent(indent(picture0));
+    const struct {
+        int kind, index;
+        std::string want;
+    } trees[] = {
+        {OBJ_IMAGE, 0, image0},
+        {OBJ_IMAGE, 2, "Image: 2 [00000002]\n"},
+        {OBJ_PICTURE, 0, picture0},
+        {OBJ_PICTURE, 2,
+         "Picture: 2 [00000002]\n\tRect\n\t\tleft: 0\n\t\ttop: 0\n\t\tright: 0\n"
+         "\t\tbottom: 0\n\tImage: -1 [FFFFFFFF]\n"},
+        {OBJ_FRAME, 0, frame0},
+        {OBJ_FRAME, -1, "Frame: -1 [FFFFFFFF]\n"},
+        {OBJ_GROUP, 1,
+         "Group: 1 [00000001]\n\tRect\n\t\tleft: 0\n\t\ttop: 0\n\t\tright: 0\n"
+         "\t\tbottom: 0\n\tunknown1 = 00000000\n\tunknown2 = 00000000\n\tunknown3 = 00000000\n"
+         "\tunknown4 = 00000000\n\tunknown5 = 00000000\n\tunknown6 = 00000000\n"
+         "\tunknown7 = 00000000\n\tunknown8 = 00000000\n\tExtended Information: No\n"
+         "\tFrames (0)\n\tNo Appendix\n"},
+        {OBJ_GROUP, 2, "Group: 2 [00000002]\n"},
+        {0, 0, "\n"}, // no kind: one empty node
+    };
+    for (const auto &t : trees)
+        EXPECT_EQ(lines(object_tree(s.art, t.kind, t.index)), t.want)
+            << "kind " << t.kind << ", object " << t.index;
+    const std::string group0 = lines(object_tree(s.art, OBJ_GROUP, 0));
+    EXPECT_NE(group0.find("\tFrames (2)\n" + indent(indent(frame0))), std::string::npos) << group0;
+
+    art_handle sample;
+    ASSERT_EQ(LoadArtFromFile(ZEVART_SAMPLE_DIR "/zev_art.bmp", ZEVART_SAMPLE_DIR "/zev_art.prt",
+                              &sample),
+              ART_OK);
+    const tree_node group2 = object_tree(&sample, OBJ_GROUP, 2);
+    ASSERT_EQ(group2.children.size(), 12u);
+    EXPECT_EQ(group2.children[1].text, "unknown1 = 544F5243");
+    EXPECT_EQ(group2.children[9].text, "Extended Information: Yes");
+    const tree_node &frames = group2.children[10];
+    EXPECT_EQ(frames.text, "Frames (6)");
+    ASSERT_EQ(frames.children.size(), 6u);
+    const int firstExt = int(sample.groups[2].extInfo - sample.extInfos);
+    for (int k = 0; k < 6; ++k) {
+        ASSERT_EQ(frames.children[k].children.size(), 3u) << "frame " << k;
+        const tree_node &ext = frames.children[k].children[1];
+        EXPECT_EQ(ext.text, "Extended info: " + std::to_string(firstExt + k));
+        EXPECT_EQ(ext.children.size(), 4u);
+    }
+    const tree_node &appendix = group2.children[11];
+    EXPECT_EQ(appendix.text, "Appendix (2)");
+    ASSERT_EQ(appendix.children.size(), 2u);
+    EXPECT_EQ(appendix.children[1].text, "apdx 1");
+    EXPECT_EQ(appendix.children[1].children[0].text.substr(0, 12), "unknown 1 = ");
+}
