@@ -16,6 +16,13 @@
 #include "win_types.h"
 #endif
 
+// The library's version. A new minor version adds; a new major version would
+// break clients (the ordinals and record layouts never change).
+#define ZEVART_VERSION_MAJOR 2
+#define ZEVART_VERSION_MINOR 1
+#define ZEVART_VERSION_PATCH 0
+#define ZEVART_VERSION "2.1.0"
+
 // loadState values.
 enum {
     ART_EMPTY = 0,
