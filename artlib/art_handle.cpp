@@ -11,9 +11,8 @@
 #include <string.h>
 
 #include <map>
-#ifndef __wasi__
-#include <mutex>
-#endif
+
+#include "core_lock.h"
 
 namespace {
 
@@ -22,21 +21,11 @@ struct shared_set {
     set_blocks blocks;
 };
 
-#ifdef __wasi__
-// WebAssembly without threads (nor std::mutex): one thread, nothing to exclude.
-struct registry_lock {
-    registry_lock() {} // not trivial: no unused-variable warning
-};
-#else
-std::mutex &registry_mutex() {
-    static std::mutex *m = new std::mutex;
+// Never destroyed, as the registry below.
+core_mutex &registry_mutex() {
+    static auto *m = new core_mutex;
     return *m;
 }
-
-struct registry_lock {
-    std::lock_guard<std::mutex> held{registry_mutex()};
-};
-#endif
 
 // Never destroyed: a client's static handle may be released after this
 // library's own statics are gone.
@@ -53,7 +42,7 @@ void clear_fields(art_handle *h) {
 
 // Adds one sharer to the set of a loaded handle; false when the set is unknown.
 bool retain_set(const art_handle *h) {
-    registry_lock lock;
+    core_lock lock(registry_mutex());
     auto it = registry().find(h->bmpFileName);
     if (it == registry().end()) return false;
     ++it->second.refs;
@@ -79,7 +68,7 @@ void *set_blocks::alloc(size_t n) {
 }
 
 bool adopt_set(art_handle *handle, set_blocks &blocks) {
-    registry_lock lock;
+    core_lock lock(registry_mutex());
     try {
         registry().emplace(handle->bmpFileName, shared_set{1, std::move(blocks)});
     } catch (...) {
@@ -93,7 +82,7 @@ void release_set(art_handle *handle) {
         set_blocks last;
         bool freeing = false;
         {
-            registry_lock lock;
+            core_lock lock(registry_mutex());
             auto it = registry().find(handle->bmpFileName);
             if (it != registry().end() && --it->second.refs == 0) {
                 last = std::move(it->second.blocks);

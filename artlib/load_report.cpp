@@ -8,7 +8,7 @@
 
 #include <string.h>
 
-#include <mutex>
+#include "core_lock.h"
 
 namespace {
 
@@ -25,8 +25,8 @@ uint64_t g_serial = 0;
 
 // Never destroyed: a client's static handle may be closed after this
 // library's own statics are gone.
-std::mutex &slots_mutex() {
-    static std::mutex *m = new std::mutex;
+core_mutex &slots_mutex() {
+    static auto *m = new core_mutex;
     return *m;
 }
 
@@ -49,17 +49,17 @@ void keep(const art_handle *handle, const load_report &report) {
 } // namespace
 
 void keep_load_report(const art_handle *handle, const load_report &report) {
-    std::lock_guard<std::mutex> lock(slots_mutex());
+    core_lock lock(slots_mutex());
     keep(handle, report);
 }
 
 void forget_load_report(const art_handle *handle) {
-    std::lock_guard<std::mutex> lock(slots_mutex());
+    core_lock lock(slots_mutex());
     if (slot *s = find(handle)) s->serial = 0;
 }
 
 void copy_load_report(const art_handle *from, const art_handle *to) {
-    std::lock_guard<std::mutex> lock(slots_mutex());
+    core_lock lock(slots_mutex());
     const slot *s = find(from);
     if (s && from != to) keep(to, load_report(s->report));
 }
@@ -70,7 +70,7 @@ int get_loadError(const art_handle *handle, char *reason, unsigned size, int64_t
     if (handle && handle->loadState == ART_LOADED) {
         report.code = ART_OK;
     } else if (handle && handle->loadState == ART_FAILED) {
-        std::lock_guard<std::mutex> lock(slots_mutex());
+        core_lock lock(slots_mutex());
         if (const slot *s = find(handle)) report = s->report;
     }
     if (reason && size) {

@@ -218,10 +218,20 @@ int zw_load(const char *bmpName, const uint8_t *bmp, uint32_t bmpSize, const cha
                     prt ? &prtSource : nullptr);
 }
 
-// Why the last load failed, beyond its code: empty while the core gives no
-// more than the code.
+// Why the last load failed, beyond its code, as the command line words it:
+// the record and field at fault and the byte of the file; empty when the
+// last load succeeded.
 EXPORT(zw_load_reason) const char *zw_load_reason() {
-    return "";
+    static char text[ART_REASON_SIZE + 32];
+    char reason[ART_REASON_SIZE];
+    int64_t offset = -1;
+    text[0] = '\0';
+    if (get_loadError(&g_art, reason, sizeof reason, &offset) <= 0) return text;
+    if (offset >= 0)
+        snprintf(text, sizeof text, "at byte %lld: %s", (long long)offset, reason);
+    else
+        snprintf(text, sizeof text, "%s", reason);
+    return text;
 }
 
 EXPORT(zw_close) void zw_close() {

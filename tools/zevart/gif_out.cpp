@@ -1,10 +1,11 @@
 #include "gif_out.h"
 
+#include "core_lock.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
 #include <cstring>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -144,8 +145,8 @@ ColorMapObject *map_quantized(const rgba_image &img, int transparent,
         // giflib's quantizer keeps the axis it sorts by in a static variable:
         // two frames quantized at once on different threads spoil each other's
         // tables.
-        static std::mutex quantizer;
-        std::lock_guard<std::mutex> lock(quantizer);
+        static core_mutex quantizer;
+        core_lock lock(quantizer);
         status = GifQuantizeBuffer(unsigned(r.size()), 1, &size, r.data(), g.data(), b.data(),
                                    shown.data(), map->Colors);
     }
