@@ -406,7 +406,7 @@ TEST(Modding, BadFoldersAreRefusedWithTheirReason) {
          }},
         {"does not load (loader code 3)",
          [](folder &, json &m) {
-             m["spare"] = {{"frames", 100000}};
+             m["spare"] = {{"frames", 2000000}}; // past the loader's limit of spare entries
          }},
     };
     artgen::art_set set;
