@@ -44,12 +44,16 @@ def imports_from_zevart(text):
             continue
         if not inside:
             continue
-        m = re.match(r"\s+([0-9a-fA-F]+)\s+(\d+)\s+(\S+)\s*$", line)
+        m = re.match(r"\s+([0-9a-fA-F]+)\s+([0-9a-fA-F]+)\s+(\S+)\s*$", line)
         if not m:
             continue
         value, number, name = m.groups()
-        if int(value, 16) & 0x80000000:
-            ordinals.append(int(number))
+        # An ordinal import has the top bit of its entry set (bit 31 in a
+        # 32-bit image, bit 63 in a 64-bit one) and the ordinal in the low 16
+        # bits; objdump's second column is not decimal in both.
+        entry = int(value, 16)
+        if entry >> 63 or (entry < 1 << 32 and entry & 0x80000000):
+            ordinals.append(entry & 0xFFFF)
         else:
             names.append(name)
     return ordinals, names
