@@ -220,7 +220,7 @@ int loader::get(void *dst, size_t n, const char *field) {
 }
 
 int loader::get32(uint32_t &v, const char *field) {
-    uint8_t b[4];
+    uint8_t b[4] = {};
     if (int code = get(b, 4, field)) return code;
     v = le32(b);
     return ART_OK;

@@ -19,7 +19,7 @@ bool write_file(frame_source &frames, bool animated, const render_options &o, st
     out_file out;
     if (!out.open(o.output, err)) return false;
     bool ok = false;
-    (void)animated; // in a build without PNG
+    (void)frames, (void)animated; // in a build without PNG or GIF
     if (o.format == render_format::png) {
 #ifdef ZEVART_HAVE_PNG
         if (animated) {
