@@ -166,7 +166,7 @@ void packer::read_palette_file(const std::string &name, artgen::palette &p) {
         if (const char *x = std::strstr(s, "x=")) {
             char hex[3] = {x[2], x[2] ? x[3] : '\0', 0};
             std::vector<uint8_t> b;
-            if (!from_hex(hex, b))
+            if (!from_hex(hex, b) || b.size() != 1)
                 fail(name + ": line " + std::to_string(lineNo) +
                      ": x= needs two hex digits (the colour's fourth byte)");
             fourth = b[0];
