@@ -399,6 +399,12 @@ TEST(Modding, BadFoldersAreRefusedWithTheirReason) {
              f["palettes/palette-000.gpl"].insert(f["palettes/palette-000.gpl"].end(), line.begin(),
                                                   line.end());
          }},
+        {"palettes/palette-000.gpl: line 6: x= needs two hex digits",
+         [](folder &f, json &) {
+             auto &g = f["palettes/palette-000.gpl"];
+             g.erase(g.end() - 3, g.end()); // "x=00\n" loses its digits, a NUL follows
+             g.push_back(0);
+         }},
         {"set.json: images[0]: a block of -1 row bytes",
          [](folder &, json &m) {
              m["images"][0]["rowBytes"] = -1;

@@ -163,10 +163,10 @@ void packer::read_palette_file(const std::string &name, artgen::palette &p) {
             s = e;
         }
         long fourth = 0;
-        if (const char *x = std::strstr(s, "x=")) {
-            char hex[3] = {x[2], x[2] ? x[3] : '\0', 0};
+        size_t x = line.find("x=", size_t(s - line.c_str()));
+        if (x != std::string::npos) {
             std::vector<uint8_t> b;
-            if (!from_hex(hex, b))
+            if (!from_hex(line.substr(x + 2, 2), b) || b.size() != 1)
                 fail(name + ": line " + std::to_string(lineNo) +
                      ": x= needs two hex digits (the colour's fourth byte)");
             fourth = b[0];
