@@ -163,10 +163,10 @@ void packer::read_palette_file(const std::string &name, artgen::palette &p) {
             s = e;
         }
         long fourth = 0;
-        if (const char *x = std::strstr(s, "x=")) {
-            char hex[3] = {x[2], x[2] ? x[3] : '\0', 0};
+        size_t x = line.find("x=", size_t(s - line.c_str()));
+        if (x != std::string::npos) {
             std::vector<uint8_t> b;
-            if (!from_hex(hex, b) || b.size() != 1)
+            if (!from_hex(line.substr(x + 2, 2), b) || b.size() != 1)
                 fail(name + ": line " + std::to_string(lineNo) +
                      ": x= needs two hex digits (the colour's fourth byte)");
             fourth = b[0];
@@ -559,6 +559,9 @@ void packer::run() {
         int64_t sf = field(s, "spare", "frames", 0, int64_t(UINT32_MAX - frames), 0);
         int64_t sp = field(s, "spare", "pictures", 0, int64_t(UINT32_MAX - pics), 0);
         int64_t se = field(s, "spare", "extInfos", 0, int64_t(UINT32_MAX - ext), 0);
+        if (ext + se > frames + sf)
+            fail("set.json: spare.extInfos: the extended-info table would be larger than the "
+                 "frame table");
         if (sf) set_.frameCountField = uint32_t(frames + sf);
         if (sp) set_.picCountField = uint32_t(pics + sp);
         if (se) set_.extInfoCountField = uint32_t(ext + se);
