@@ -559,9 +559,6 @@ void packer::run() {
         int64_t sf = field(s, "spare", "frames", 0, int64_t(UINT32_MAX - frames), 0);
         int64_t sp = field(s, "spare", "pictures", 0, int64_t(UINT32_MAX - pics), 0);
         int64_t se = field(s, "spare", "extInfos", 0, int64_t(UINT32_MAX - ext), 0);
-        if (ext + se > frames + sf)
-            fail("set.json: spare.extInfos: the extended-info table would be larger than the "
-                 "frame table");
         if (sf) set_.frameCountField = uint32_t(frames + sf);
         if (sp) set_.picCountField = uint32_t(pics + sp);
         if (se) set_.extInfoCountField = uint32_t(ext + se);
