@@ -27,6 +27,9 @@ struct corrupt_input {
 const corrupt_input kCorruptInputs[] = {
     {"loader/hundred-bytes-four-billion-groups", ART_ERR_FORMAT,
      "kept from the limits: counts of 4 billion in a 100-byte file"},
+    {"loader/empty-mask-block-past-the-end", ART_OK,
+     "fuzz_modding: a 1-bit image of height 0 whose empty block lies past the bitmap file's end "
+     "loads; pack then laid the bitmap out anew instead of giving the same bytes back"},
     {"writers/width-zero-two-billion-rows", kNoLoad,
      "fuzz_writers timeout: DIBitsToFile walked 2^31 rows of no bytes for a 58-byte file; rows "
      "of width 0 are no longer walked"},

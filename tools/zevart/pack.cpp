@@ -484,8 +484,11 @@ void packer::lay_out() {
     bool keep = base && !layout_.empty() && layout_ == layout_digest(set_.images);
     if (keep) {
         const uint64_t pd = pixel_data(base_);
+        // An empty block may lie anywhere, past the file's end too: the
+        // loader reads nothing for it.
         for (const artgen::image &im : set_.images)
-            if (pd + *im.offset + uint64_t(block_size(im)) > base_.size()) keep = false;
+            if (block_size(im) && pd + *im.offset + uint64_t(block_size(im)) > base_.size())
+                keep = false;
     }
     if (keep) {
         // Only blocks whose bytes changed are written, so an image that shares
