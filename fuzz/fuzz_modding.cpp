@@ -17,7 +17,7 @@
 
 namespace {
 
-typedef std::map<std::string, std::vector<uint8_t>> folder;
+typedef folder_map folder;
 
 // A small set with a palette, an 8-bit image with row padding, a mask and
 // one group with extended info and an appendix entry.
@@ -45,19 +45,9 @@ const folder &small_folder() {
 }
 
 bool pack_folder(const folder &f, bool remap, pack_result &r, std::string &err) {
-    folder_reader read = [&f](const std::string &path, std::vector<uint8_t> &out,
-                              std::string &why) {
-        auto it = f.find(path);
-        if (it == f.end()) {
-            why = "missing";
-            return false;
-        }
-        out = it->second;
-        return true;
-    };
     pack_settings s;
     s.remapNearest = remap;
-    return pack_set(read, s, r, err);
+    return pack_map(f, s, r, err);
 }
 
 void check_packed(bool ok, const pack_result &r) {

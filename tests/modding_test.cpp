@@ -23,7 +23,7 @@ typedef std::vector<uint8_t> bytes;
 
 namespace {
 
-typedef std::map<std::string, bytes> folder;
+typedef folder_map folder;
 
 folder unpacked(const bytes &bmp, const bytes &prt) {
     std::vector<folder_file> files;
@@ -39,18 +39,9 @@ folder unpacked(const artgen::art_set &set) {
 }
 
 bool pack(const folder &f, pack_result &r, std::string &err, bool remap = false) {
-    folder_reader read = [&f](const std::string &path, bytes &out, std::string &why) {
-        auto it = f.find(path);
-        if (it == f.end()) {
-            why = "No such file or directory";
-            return false;
-        }
-        out = it->second;
-        return true;
-    };
     pack_settings s;
     s.remapNearest = remap;
-    return pack_set(read, s, r, err);
+    return pack_map(f, s, r, err);
 }
 
 json manifest(const folder &f) {

@@ -1,48 +1,9 @@
 #include "indexed_png.h"
 
-#include <png.h>
+#include "png_io.h"
 
 #include <cstring>
 #include <new>
-
-namespace {
-
-struct io_state {
-    std::vector<uint8_t> *out = nullptr;
-    const std::vector<uint8_t> *in = nullptr;
-    size_t pos = 0;
-    char message[200] = "libpng failed";
-};
-
-void on_error(png_structp png, png_const_charp message) {
-    auto *state = static_cast<io_state *>(png_get_error_ptr(png));
-    std::snprintf(state->message, sizeof state->message, "%s", message);
-    png_longjmp(png, 1);
-}
-
-void on_warning(png_structp, png_const_charp) {}
-
-void append(png_structp png, png_bytep data, png_size_t n) {
-    auto *state = static_cast<io_state *>(png_get_io_ptr(png));
-    bool ok = true;
-    try {
-        state->out->insert(state->out->end(), data, data + n);
-    } catch (const std::bad_alloc &) {
-        ok = false;
-    }
-    if (!ok) png_error(png, "not enough memory for the encoded picture");
-}
-
-void flush(png_structp) {}
-
-void take(png_structp png, png_bytep data, png_size_t n) {
-    auto *state = static_cast<io_state *>(png_get_io_ptr(png));
-    if (n > state->in->size() - state->pos) png_error(png, "the file ends early");
-    std::memcpy(data, state->in->data() + state->pos, n);
-    state->pos += n;
-}
-
-} // namespace
 
 // libpng reports errors by longjmp back here: nothing with a destructor lives
 // between the setjmp and the calls that may jump.
@@ -60,9 +21,9 @@ bool png_encode_indexed(const indexed_picture &pic, std::vector<uint8_t> &out, s
     // 1-bit rows are packed by hand: libpng takes them as stored bytes.
     const size_t rowBytes = pic.bitDepth == 1 ? (size_t(pic.width) + 7) / 8 : pic.width;
     std::vector<uint8_t> row(rowBytes);
-    io_state state;
+    png_io state;
     state.out = &out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, png_io_error, png_io_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -74,7 +35,7 @@ bool png_encode_indexed(const indexed_picture &pic, std::vector<uint8_t> &out, s
         err = std::string("PNG encoding failed: ") + state.message;
         return false;
     }
-    png_set_write_fn(png, &state, append, flush);
+    png_set_write_fn(png, &state, png_io_append, png_io_flush);
     png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
     png_set_compression_level(png, 1);
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
@@ -106,9 +67,9 @@ bool png_decode(const std::vector<uint8_t> &file, decoded_png &out, std::string 
         err = "not a PNG file";
         return false;
     }
-    io_state state;
+    png_io state;
     state.in = &file;
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, on_error, on_warning);
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &state, png_io_error, png_io_warning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
@@ -126,7 +87,7 @@ bool png_decode(const std::vector<uint8_t> &file, decoded_png &out, std::string 
                          : std::string("damaged PNG: ") + state.message;
         return false;
     }
-    png_set_read_fn(png, &state, take);
+    png_set_read_fn(png, &state, png_io_take);
     png_set_user_limits(png, 1 << 20, 1 << 20);
     png_set_benign_errors(png, 1);
 #ifdef PNG_CHECK_FOR_INVALID_INDEX_SUPPORTED

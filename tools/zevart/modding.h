@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,12 @@ struct pack_result {
 // Builds the two files from the folder; false with `err` naming the file or
 // the manifest path at fault. What it builds has been loaded by the library.
 bool pack_set(const folder_reader &read, const pack_settings &settings, pack_result &out,
+              std::string &err);
+
+// A folder held in memory, relative path to bytes, and pack_set over it: a
+// path it does not hold reads as a missing file.
+typedef std::map<std::string, std::vector<uint8_t>> folder_map;
+bool pack_map(const folder_map &folder, const pack_settings &settings, pack_result &out,
               std::string &err);
 
 // A digest of where every image's block lies and how big it is, kept in the

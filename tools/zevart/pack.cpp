@@ -597,3 +597,18 @@ bool pack_set(const folder_reader &read, const pack_settings &settings, pack_res
     out = pack_result{};
     return false;
 }
+
+bool pack_map(const folder_map &folder, const pack_settings &settings, pack_result &out,
+              std::string &err) {
+    folder_reader read = [&folder](const std::string &path, std::vector<uint8_t> &bytes,
+                                   std::string &why) {
+        auto it = folder.find(path);
+        if (it == folder.end()) {
+            why = "No such file or directory";
+            return false;
+        }
+        bytes = it->second;
+        return true;
+    };
+    return pack_set(read, settings, out, err);
+}

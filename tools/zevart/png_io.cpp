@@ -1,0 +1,34 @@
+#include "png_io.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+void png_io_error(png_structp png, png_const_charp message) {
+    auto *io = static_cast<png_io *>(png_get_error_ptr(png));
+    std::snprintf(io->message, sizeof io->message, "%s", message);
+    png_longjmp(png, 1);
+}
+
+void png_io_warning(png_structp, png_const_charp) {}
+
+void png_io_append(png_structp png, png_bytep data, png_size_t n) {
+    auto *io = static_cast<png_io *>(png_get_io_ptr(png));
+    bool ok = true;
+    try {
+        io->out->insert(io->out->end(), data, data + n);
+    } catch (const std::bad_alloc &) {
+        ok = false;
+    }
+    // Not thrown through libpng's C frames: its own error path unwinds them.
+    if (!ok) png_error(png, "not enough memory for the encoded picture");
+}
+
+void png_io_flush(png_structp) {}
+
+void png_io_take(png_structp png, png_bytep data, png_size_t n) {
+    auto *io = static_cast<png_io *>(png_get_io_ptr(png));
+    if (n > io->in->size() - io->pos) png_error(png, "the file ends early");
+    std::memcpy(data, io->in->data() + io->pos, n);
+    io->pos += n;
+}
