@@ -358,6 +358,7 @@ volatile std::sig_atomic_t g_stopSignal = 0;
 
 extern "C" void on_stop_signal(int sig) {
     g_stopSignal = sig;
+    std::signal(sig, SIG_DFL); // a second one ends the program at once
 }
 
 // Catches the interrupt and termination signals while the workers run; a
@@ -367,8 +368,7 @@ public:
     stop_signals() {
         for (int sig : kSignals) std::signal(sig, on_stop_signal);
     }
-    ~stop_signals() { restore(); }
-    void restore() {
+    ~stop_signals() {
         for (int sig : kSignals) std::signal(sig, SIG_DFL);
     }
 
@@ -424,7 +424,6 @@ int run_export(const export_options &o) {
         for (unsigned t = 1; t < threads; ++t) pool.emplace_back(work);
         work();
         for (std::thread &t : pool) t.join();
-        catching.restore();
     }
     bar.finish();
 
