@@ -260,6 +260,9 @@ async function loadSet(bmp, prt, view = {}) {
     setStatus(`Error loading art-structure. Code ${code}: ${LOAD_TEXTS[code] || 'unknown'}`
               + `${reason ? ` (${reason})` : ''}.`, true);
     showControls(false);
+    ui.grid.hidden = true;
+    ui.stage.hidden = false;
+    ui.tree.replaceChildren();
     draw();
     page.lastLoadMs = performance.now() - started;
     return code;
@@ -316,7 +319,8 @@ function showControls(loaded) {
 }
 
 function applyView(view) {
-  if (view.kind >= 1 && view.kind <= 4) state.kind = view.kind;
+  // A set opens on its images, as in the Windows viewer, unless a link says.
+  state.kind = view.kind >= 1 && view.kind <= 4 ? view.kind : KINDS.image;
   if (view.speed) setSpeed(view.speed);
   if (view.zoom) setZoom(view.zoom);
   if (view.bg) setBackground(view.bg);
