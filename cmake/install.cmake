@@ -35,6 +35,10 @@ write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/zevartConfigVersion
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/package/zevartConfig.cmake
               ${CMAKE_BINARY_DIR}/package/zevartConfigVersion.cmake DESTINATION ${cmake_dir})
+# The way up from the file's folder to the prefix: two steps for lib/pkgconfig,
+# three for Debian's lib/x86_64-linux-gnu/pkgconfig.
+file(RELATIVE_PATH pc_to_prefix /prefix/${CMAKE_INSTALL_LIBDIR}/pkgconfig /prefix)
+string(REGEX REPLACE "/$" "" pc_to_prefix "${pc_to_prefix}")
 configure_file(cmake/package/zevart.pc.in ${CMAKE_BINARY_DIR}/package/zevart.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/zevart.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
