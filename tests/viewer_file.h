@@ -8,8 +8,8 @@
 
 #include "view_logic.h"
 
-inline bool write_viewer_file(art_handle *art, int kind, uint32_t index, uint32_t frame,
-                              int filter, const char *path) {
+inline bool write_viewer_file(art_handle *art, int kind, uint32_t index, uint32_t frame, int filter,
+                              const char *path) {
     BITMAPINFO bi{};
     bi.bmiHeader = {sizeof bi.bmiHeader, 0, 0, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     mem_image *image = saved_image(art, kind, index);

@@ -303,7 +303,8 @@ bool press(const viewer &v, const probe_press &p) {
 
 bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
     v.command(ID_FILE_LOADART);
-    for (const char *caption : {"Select Bitmap-File (zev_art.bmp)", "Select PRT-File (zev_art.prt)"}) {
+    for (const char *caption :
+         {"Select Bitmap-File (zev_art.bmp)", "Select PRT-File (zev_art.prt)"}) {
         HWND dialog = find_dialog(v.pid(), caption);
         if (!dialog) return false;
         const std::string &path = caption[7] == 'B' ? bmp : prt;
@@ -404,9 +405,10 @@ bool in_dialog(const viewer &v, HWND d, char op, const std::string &text) {
     case 'c':
         return PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
-    const int id = op == 'p' ? IDC_APPLY : op == 'a' ? IDC_AUTOUPDATE
-                               : op == 'x' ? IDC_EXTENDEDINFO
-                                           : IDC_SELECT_OK;
+    const int id = op == 'p'   ? IDC_APPLY
+                   : op == 'a' ? IDC_AUTOUPDATE
+                   : op == 'x' ? IDC_EXTENDEDINFO
+                               : IDC_SELECT_OK;
     return v.send(GetDlgItem(d, id), BM_CLICK);
 }
 

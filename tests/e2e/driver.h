@@ -232,8 +232,7 @@ struct loaded_set {
 RECT rect_of(art_handle *art, int kind, unsigned index);
 // The library's drawing of an image, picture or frame into w x h pixels of
 // `fill` (0x00RRGGBB), anchored at (x, y).
-picture drawn(art_handle *art, int kind, unsigned index, int w, int h, int x, int y,
-              uint32_t fill);
+picture drawn(art_handle *art, int kind, unsigned index, int w, int h, int x, int y, uint32_t fill);
 // An object as the viewer shows it: its draw rectangle on orange.
 picture rendered(art_handle *art, int kind, unsigned index);
 // The client area shows `ref` moved to (-hpos, -vpos) and the button face

@@ -79,11 +79,11 @@ protected:
                 << "the edit holds \"" << window_text(edit) << "\"";
             const bool whole = s.root && std::string(s.root) == "=";
             EXPECT_EQ(whole ? tree_differs(items(), expected(set->art, s.kind, s.index)) : "", "");
-            EXPECT_TRUE(!s.root || whole || wait_until([&] { return root() == s.root; }))
-                << root();
-            EXPECT_EQ(s.kind == 0                    ? showing_bare()
-                      : s.kind > 0 && s.kind < OBJ_GROUP ? showing(rendered(set->art, s.kind, s.index))
-                                                     : "",
+            EXPECT_TRUE(!s.root || whole || wait_until([&] { return root() == s.root; })) << root();
+            EXPECT_EQ(s.kind == 0 ? showing_bare()
+                      : s.kind > 0 && s.kind < OBJ_GROUP
+                          ? showing(rendered(set->art, s.kind, s.index))
+                          : "",
                       "");
         }
     }
@@ -150,9 +150,9 @@ TEST_F(Selection, IndexesApplyAtOnceOnlyWithAutomaticUpdateAndEachKindKeepsItsTe
          {'f', "edit", "6", nullptr, -1, 0},
          {'s', "abc", "abc", nullptr, -1, 0},
          {'p', "", "abc", "Image: 6 [00000006]", OBJ_IMAGE, 6}, // no number: nothing changes
-         {'f', "apply", "abc", nullptr, -1, 0},             // the focus included
+         {'f', "apply", "abc", nullptr, -1, 0},                 // the focus included
          {'s', "7", "7", "Image: 6 [00000006]", OBJ_IMAGE, 6},
-         {'o', "", "7", "Image: 7 [00000007]", OBJ_IMAGE, 7},      // Ok applies and hides
+         {'o', "", "7", "Image: 7 [00000007]", OBJ_IMAGE, 7},  // Ok applies and hides
          {'h', "E", "9", "Image: 7 [00000007]", OBJ_IMAGE, 7}, // the others apply nothing
          {'h', "X", "9", "Image: 7 [00000007]", OBJ_IMAGE, 7},
          {'h', "c", "9", "Image: 7 [00000007]", OBJ_IMAGE, 7},

@@ -70,8 +70,8 @@ long gdi_objects(HANDLE process) {
     ULONG got = 0;
     void *table = nullptr;
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &pbi, sizeof pbi, &got) ||
-        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + kGdiTableInPeb, &table,
-                           sizeof table, nullptr) ||
+        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + kGdiTableInPeb,
+                           &table, sizeof table, nullptr) ||
         !table)
         return -1;
     std::vector<uint8_t> entries(0x10000 * 24);
@@ -270,9 +270,10 @@ void Walk::act() {
 
 void Walk::answer_load(bool good, bool yes) {
     const int reply = state_ == EMPTY ? 0 : yes ? IDYES : IDNO;
-    const std::string why = load_messages(*v_, reply, reply == IDNO ? nullptr
-                                                             : good        ? kLoaded
-                                                                           : kLoadError);
+    const std::string why = load_messages(*v_, reply,
+                                          reply == IDNO ? nullptr
+                                          : good        ? kLoaded
+                                                        : kLoadError);
     check(why.empty(), why);
     if (reply == IDNO) return;
     state_ = good ? LOADED : FAILED;
@@ -311,8 +312,8 @@ void Walk::load() {
 void Walk::select() {
     const int kind = OBJ_IMAGE + pick(4);
     log(drive::kind(kind).caption);
-    check(select_kind(*v_, kind) != nullptr, std::string("no dialog for ") +
-                                                        drive::kind(kind).caption);
+    check(select_kind(*v_, kind) != nullptr,
+          std::string("no dialog for ") + drive::kind(kind).caption);
 }
 
 void Walk::index() {
@@ -380,7 +381,8 @@ std::string bitmap_fault(const std::vector<uint8_t> &f, int bits) {
     if (f.size() < 54 || f[0] != 'B' || f[1] != 'M') return "no bitmap file header";
     if ((f[2] | f[3] << 8 | f[4] << 16 | uint32_t(f[5]) << 24) != f.size())
         return "the header's size is not the file's";
-    if (f[28] != bits) return std::to_string(f[28]) + " bits per pixel, not " + std::to_string(bits);
+    if (f[28] != bits)
+        return std::to_string(f[28]) + " bits per pixel, not " + std::to_string(bits);
     return "";
 }
 
@@ -434,8 +436,7 @@ void Walk::no_stray_window() {
     check(IsWindow(v_->main()) != FALSE, "the main window is gone");
     for (HWND w : shown_windows(v_->pid()))
         check(w == v_->main() || w == dialog() || window_class(w) != "#32770",
-              "a stray window: \"" + window_text(w) + "\" \"" + message_text(w) +
-                  "\"");
+              "a stray window: \"" + window_text(w) + "\" \"" + message_text(w) + "\"");
 }
 
 void Walk::finish() {

@@ -22,7 +22,8 @@ inline std::vector<RGBQUAD> read_dc(HDC dc, int w, int h) {
     HGDIOBJ previous = SelectObject(memory, section);
     BitBlt(memory, 0, 0, w, h, dc, 0, 0, SRCCOPY);
     GdiFlush();
-    std::vector<RGBQUAD> px(static_cast<RGBQUAD *>(bits), static_cast<RGBQUAD *>(bits) + size_t(w) * h);
+    std::vector<RGBQUAD> px(static_cast<RGBQUAD *>(bits),
+                            static_cast<RGBQUAD *>(bits) + size_t(w) * h);
     SelectObject(memory, previous);
     DeleteObject(section);
     DeleteDC(memory);
