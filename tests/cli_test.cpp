@@ -65,14 +65,6 @@ art_files sample_set() {
     return {dir + "/zev_art.bmp", dir + "/zev_art.prt"};
 }
 
-art_handle &sample_art() {
-    static art_handle art;
-    if (art.loadState != ART_LOADED) {
-        EXPECT_EQ(LoadArtFromFile(sample_set().bmp.c_str(), sample_set().prt.c_str(), &art), 0);
-    }
-    return art;
-}
-
 std::vector<uint8_t> read_file(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
@@ -121,57 +113,6 @@ artgen::art_set odd_set() {
     set.picCountField = set.picture_count() + 1;
     set.extInfoCountField = set.ext_info_count() + 1;
     return set;
-}
-
-// One object as the library draws it, at (-left, -top) of its rectangle: the
-// reference for every picture the program writes.
-struct library_picture {
-    std::string name; // its file name without extension
-    RECT rect;
-    std::function<void(RGBQUAD *, BITMAPINFO *, int, int)> draw;
-
-    uint32_t width() const { return uint32_t(rect.right - rect.left); }
-    uint32_t height() const { return uint32_t(rect.bottom - rect.top); }
-    // Over a background on a top-down surface.
-    std::vector<RGBQUAD> over(RGBQUAD background) const {
-        BITMAPINFO info{};
-        info.bmiHeader = {40, LONG(width()), -LONG(height()), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        std::vector<RGBQUAD> px(size_t(width()) * height(), background);
-        draw(px.data(), &info, -rect.left, -rect.top);
-        return px;
-    }
-};
-
-template <class Record> library_picture picture_of(std::string name, Record &r) {
-    library_picture p{std::move(name), {}, [&r](RGBQUAD *px, BITMAPINFO *info, int x, int y) {
-                          r.draw(px, info, x, y);
-                      }};
-    r.getDrawRect(&p.rect);
-    return p;
-}
-
-// Every image, picture and frame that covers something.
-std::vector<library_picture> stills(art_handle &art) {
-    std::vector<library_picture> all;
-    for (uint32_t i = 0; i < art.imageCount; ++i)
-        all.push_back(picture_of(stem("image", i), art.images[i]));
-    for (uint32_t i = 0; i < art.picCount; ++i)
-        all.push_back(picture_of(stem("picture", i), art.pics[i]));
-    for (uint32_t i = 0; i < art.frameCount; ++i)
-        all.push_back(picture_of(stem("frame", i), art.frames[i]));
-    all.erase(
-        std::remove_if(all.begin(), all.end(), [](auto &p) { return !p.width() || !p.height(); }),
-        all.end());
-    return all;
-}
-
-// Frame f of group g in the group's rectangle, as the animation shows it.
-library_picture group_frame(art_handle &art, uint32_t g, uint32_t f) {
-    char suffix[8];
-    std::snprintf(suffix, sizeof suffix, "-%03u", f);
-    library_picture p = picture_of(stem("group", g) + suffix, art.groups[g].frames[f]);
-    art.groups[g].getDrawRect(&p.rect);
-    return p;
 }
 
 TEST(Cli, HelpVersionAndBadCommandLines) {
@@ -591,6 +532,65 @@ TEST(Cli, InterruptedExportResumes) {
 #endif
 
 #ifdef ZEVART_TEST_IMAGE_FORMATS
+art_handle &sample_art() {
+    static art_handle art;
+    if (art.loadState != ART_LOADED) {
+        EXPECT_EQ(LoadArtFromFile(sample_set().bmp.c_str(), sample_set().prt.c_str(), &art), 0);
+    }
+    return art;
+}
+
+// One object as the library draws it, at (-left, -top) of its rectangle: the
+// reference for every picture the program writes.
+struct library_picture {
+    std::string name; // its file name without extension
+    RECT rect;
+    std::function<void(RGBQUAD *, BITMAPINFO *, int, int)> draw;
+
+    uint32_t width() const { return uint32_t(rect.right - rect.left); }
+    uint32_t height() const { return uint32_t(rect.bottom - rect.top); }
+    // Over a background on a top-down surface.
+    std::vector<RGBQUAD> over(RGBQUAD background) const {
+        BITMAPINFO info{};
+        info.bmiHeader = {40, LONG(width()), -LONG(height()), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<RGBQUAD> px(size_t(width()) * height(), background);
+        draw(px.data(), &info, -rect.left, -rect.top);
+        return px;
+    }
+};
+
+template <class Record> library_picture picture_of(std::string name, Record &r) {
+    library_picture p{std::move(name), {}, [&r](RGBQUAD *px, BITMAPINFO *info, int x, int y) {
+                          r.draw(px, info, x, y);
+                      }};
+    r.getDrawRect(&p.rect);
+    return p;
+}
+
+// Every image, picture and frame that covers something.
+std::vector<library_picture> stills(art_handle &art) {
+    std::vector<library_picture> all;
+    for (uint32_t i = 0; i < art.imageCount; ++i)
+        all.push_back(picture_of(stem("image", i), art.images[i]));
+    for (uint32_t i = 0; i < art.picCount; ++i)
+        all.push_back(picture_of(stem("picture", i), art.pics[i]));
+    for (uint32_t i = 0; i < art.frameCount; ++i)
+        all.push_back(picture_of(stem("frame", i), art.frames[i]));
+    all.erase(
+        std::remove_if(all.begin(), all.end(), [](auto &p) { return !p.width() || !p.height(); }),
+        all.end());
+    return all;
+}
+
+// Frame f of group g in the group's rectangle, as the animation shows it.
+library_picture group_frame(art_handle &art, uint32_t g, uint32_t f) {
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "-%03u", f);
+    library_picture p = picture_of(stem("group", g) + suffix, art.groups[g].frames[f]);
+    art.groups[g].getDrawRect(&p.rect);
+    return p;
+}
+
 const RGBQUAD kBackgrounds[] = {
     {0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0x7F, 0xFF, 0}, {90, 180, 37, 0}};
 
