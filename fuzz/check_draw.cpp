@@ -161,13 +161,24 @@ std::string check_set_draws(art_handle &h, const surface_choice &choice) {
     for (uint32_t i = 0; i < h.groupCount; ++i)
         if (!h.groups[i].getDrawRect(&r) || !d.rect_is("group", i, r, group_rect(h.groups[i])))
             return d.fault;
-    // The index exports stop at the ends of their tables.
-    surface s = d.blank;
-    if (drawImageDIB(s.pixels(), &s.info, 0, 0, &h, h.imageCount) ||
-        drawPicDIB(s.pixels(), &s.info, 0, 0, &h, h.picCount) ||
-        drawFrameDIB(s.pixels(), &s.info, 0, 0, &h, h.frameCount) ||
-        !reference::first_difference(s, d.blank).empty())
-        return "an index at the end of its table was drawn";
+    // The index exports draw what the records draw, and stop at the ends of
+    // their tables.
+    bool (*const exports[])(RGBQUAD *, BITMAPINFO *, int, int, art_handle *,
+                            unsigned) = {drawImageDIB, drawPicDIB, drawFrameDIB};
+    const uint32_t counts[] = {h.imageCount, h.picCount, h.frameCount};
+    for (int k = 0; k < 3; ++k)
+        for (uint32_t i = 0; i <= counts[k]; ++i) {
+            d.got = d.expect = d.blank;
+            const bool result = exports[k](d.got.pixels(), &d.got.info, xs[0], ys[0], &h, i);
+            const bool want =
+                i == counts[k] ? false
+                : k == 0       ? h.images[i].draw(d.expect.pixels(), &d.expect.info, xs[0], ys[0])
+                : k == 1       ? h.pics[i].draw(d.expect.pixels(), &d.expect.info, xs[0], ys[0])
+                               : h.frames[i].draw(d.expect.pixels(), &d.expect.info, xs[0], ys[0]);
+            if (result != want || !reference::first_difference(d.got, d.expect).empty())
+                return "index export " + std::to_string(k) + " of object " + std::to_string(i) +
+                       " does not draw as the record";
+        }
     return "";
 }
 

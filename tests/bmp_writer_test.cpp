@@ -1,6 +1,6 @@
 // The bitmap writers: files against the reference writer of the writers check
-// (fuzz/check_writers.cpp) over depths, sizes and arguments, the worked
-// values, and files that are never left half written.
+// (fuzz/check_writers.cpp) over depths, sizes and arguments, and files that
+// are never left half written.
 #include "fuzz_checks.h"
 #include "test_support.h"
 
@@ -33,10 +33,6 @@ std::vector<std::string> names(const temp_dir &dir) {
     for (const auto &e : fs::directory_iterator(dir.path()))
         n.push_back(e.path().filename().string());
     return n;
-}
-
-uint32_t u32at(const bytes &b, size_t at) {
-    return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | uint32_t(b[at + 3]) << 24;
 }
 
 BITMAPINFO header(LONG width, LONG height, WORD bits, DWORD colors = 0, DWORD sizeImage = 0) {
@@ -152,53 +148,6 @@ TEST(BmpWriter, RandomHeaders) {
         in[1] = uint8_t((in[1] & 0x10) | (i % 2) << 7); // only: a file is there, sizes folded
         EXPECT_EQ(check_writers_input(in.data(), in.size(), dir.path()), "") << "case " << i;
     }
-}
-
-// The worked values, independent of the reference: sizes and pixel offsets
-// of a 5 x 3 surface in each depth, of the indexed layouts, and 5-5-5 words.
-TEST(BmpWriter, WorkedValues) {
-    temp_dir dir;
-    const std::string path = dir.file("w.bmp");
-    bytes src(60);
-    for (size_t i = 0; i < src.size(); ++i) src[i] = uint8_t(i * 7 + 1);
-    const RGBQUAD *table = reinterpret_cast<const RGBQUAD *>(src.data());
-    const struct {
-        int writer, depth;
-        LONG w, h;
-        DWORD colors;
-        uint32_t size, offset;
-    } files[] = {{0, 0, 5, 3, 0, 118, 58},     {0, 24, 5, 3, 0, 106, 58},
-                 {0, 16, 5, 3, 0, 94, 58},     {1, 0, 7, -9, 8, 54 + 32 + 16, 86},
-                 {1, 0, 7, 9, 0, 54 + 16, 54}, {2, 0, 33, 2, 2, 62 + 16, 62},
-                 {2, 0, 32, 2, 2, 62 + 8, 62}};
-    for (const auto &f : files) {
-        BITMAPINFO bi = header(f.w, f.h, f.writer ? 8 : 32, f.colors, 16);
-        ASSERT_TRUE(f.writer == 0   ? DIBitsToFile(path.c_str(), src.data(), &bi, f.depth)
-                    : f.writer == 1 ? DIBitsToFile8(path.c_str(), src.data(), &bi, table)
-                                    : DIBitsToFile1(path.c_str(), src.data(), &bi, table));
-        const bytes got = load_file(path);
-        const std::string what = "writer " + std::to_string(f.writer) + " to " +
-                                 std::to_string(f.depth) + ", " + std::to_string(f.w) + " x " +
-                                 std::to_string(f.h);
-        EXPECT_TRUE(got.size() == f.size && u32at(got, 2) == f.size && u32at(got, 10) == f.offset)
-            << what;
-        EXPECT_TRUE(f.depth || f.writer || bytes(got.begin() + 58, got.end()) == src)
-            << "the buffer as it is";
-    }
-    const struct {
-        uint8_t b, g, r;
-        uint16_t word;
-    } words[] = {{255, 128, 8, 31 | 16 << 5 | 1 << 10}, // blue 31, green 16, red 1
-                 {0, 127, 255, 15 << 5 | 31 << 10},     // the viewer's orange
-                 {255, 255, 255, 0x7FFF}};              // white: bit 15 clear
-    for (const auto &w : words)
-        for (WORD source : {24, 32}) {
-            const uint8_t px[4] = {w.b, w.g, w.r, 0xFF};
-            BITMAPINFO one = header(1, 1, source);
-            ASSERT_TRUE(DIBitsToFile(path.c_str(), px, &one, 16));
-            const bytes f = load_file(path);
-            EXPECT_EQ(f[58] | f[59] << 8, w.word) << "5-5-5 of red " << int(w.r) << ", " << source;
-        }
 }
 
 // Each writer to `path` fails and leaves the folder holding only `kept`.

@@ -5,6 +5,7 @@
 #include "cli_process.h"
 #include "sample_art.h"
 #include "test_support.h"
+#include "viewer_file.h"
 #ifdef ZEVART_TEST_IMAGE_FORMATS
 #include "image_decode.h"
 #endif
@@ -39,15 +40,6 @@ namespace {
 enum { OK = 0, USAGE = 1, LOAD = 2, SOME_FAILED = 3, EXISTS = 4 };
 constexpr size_t npos = std::string::npos;
 
-// A program of the build, as this build starts programs.
-std::string program(const char *path) {
-#ifdef _WIN32
-    return std::string("Z:") + path; // the Unix root under Wine
-#else
-    return path;
-#endif
-}
-
 // Runs zevart with the words of `line` and expects its exit status; BMP and PRT
 // stand for the set's files, OUT for the output folder (OUT/x.bmp: a file in
 // it). Its streams are caught in a scratch folder of its own, or standard
@@ -62,7 +54,8 @@ run_result zevart(const std::string &line, int status, const art_files &s = {},
                        : w == "PRT"             ? s.prt
                        : w.rfind("OUT", 0) == 0 ? out + w.substr(3)
                                                 : w);
-    run_result r = run_program(program(ZEVART_CLI), args, scratch.path(), stdoutPath);
+    run_result r =
+        run_program(testing_support::host_path(ZEVART_CLI), args, scratch.path(), stdoutPath);
     EXPECT_EQ(r.status, status) << line << "\nstdout: " << r.out << "\nstderr: " << r.err;
     return r;
 }
@@ -70,14 +63,6 @@ run_result zevart(const std::string &line, int status, const art_files &s = {},
 art_files sample_set() {
     const std::string dir = testing_support::sample_dir();
     return {dir + "/zev_art.bmp", dir + "/zev_art.prt"};
-}
-
-art_handle &sample_art() {
-    static art_handle art;
-    if (art.loadState != ART_LOADED) {
-        EXPECT_EQ(LoadArtFromFile(sample_set().bmp.c_str(), sample_set().prt.c_str(), &art), 0);
-    }
-    return art;
 }
 
 std::vector<uint8_t> read_file(const std::string &path) {
@@ -128,73 +113,6 @@ artgen::art_set odd_set() {
     set.picCountField = set.picture_count() + 1;
     set.extInfoCountField = set.ext_info_count() + 1;
     return set;
-}
-
-uint32_t block_bytes(const mem_image &im) {
-    const int32_t rows = std::abs(int32_t(im.height)), width = im.width, rowBytes = im.rowBytes;
-    return uint32_t(im.type == 4 || im.type == 5 ? rows * ((width + 31) / 32) * 4
-                                                 : rows * rowBytes);
-}
-
-BITMAPINFOHEADER header(LONG width, LONG height, WORD bits, DWORD sizeImage, DWORD used = 0,
-                        DWORD important = 0) {
-    return {40, width, height, 1, bits, BI_RGB, sizeImage, 0, 0, used, important};
-}
-
-// One object as the library draws it, at (-left, -top) of its rectangle: the
-// reference for every picture the program writes.
-struct library_picture {
-    std::string name; // its file name without extension
-    RECT rect;
-    std::function<void(RGBQUAD *, BITMAPINFO *, int, int)> draw;
-    const mem_image *image; // the block of an image or picture, else null
-
-    uint32_t width() const { return uint32_t(rect.right - rect.left); }
-    uint32_t height() const { return uint32_t(rect.bottom - rect.top); }
-    // Over a background on a top-down surface, or with `viewer` on one kept
-    // as the viewer keeps it (bottom-up, biSizeImage of the image's block).
-    std::vector<RGBQUAD> over(RGBQUAD background, BITMAPINFO *viewer = nullptr) const {
-        BITMAPINFO own{}, &info = viewer ? *viewer : own;
-        info.bmiHeader = header(LONG(width()), viewer ? LONG(height()) : -LONG(height()), 32,
-                                viewer && image ? block_bytes(*image) : 0);
-        std::vector<RGBQUAD> px(size_t(width()) * height(), background);
-        draw(px.data(), &info, -rect.left, -rect.top);
-        return px;
-    }
-};
-
-template <class Record>
-library_picture picture_of(std::string name, Record &r, const mem_image *image = nullptr) {
-    library_picture p{std::move(name),
-                      {},
-                      [&r](RGBQUAD *px, BITMAPINFO *info, int x, int y) { r.draw(px, info, x, y); },
-                      image};
-    r.getDrawRect(&p.rect);
-    return p;
-}
-
-// Every image, picture and frame that covers something.
-std::vector<library_picture> stills(art_handle &art) {
-    std::vector<library_picture> all;
-    for (uint32_t i = 0; i < art.imageCount; ++i)
-        all.push_back(picture_of(stem("image", i), art.images[i], &art.images[i]));
-    for (uint32_t i = 0; i < art.picCount; ++i)
-        all.push_back(picture_of(stem("picture", i), art.pics[i], art.pics[i].image));
-    for (uint32_t i = 0; i < art.frameCount; ++i)
-        all.push_back(picture_of(stem("frame", i), art.frames[i]));
-    all.erase(
-        std::remove_if(all.begin(), all.end(), [](auto &p) { return !p.width() || !p.height(); }),
-        all.end());
-    return all;
-}
-
-// Frame f of group g in the group's rectangle, as the animation shows it.
-library_picture group_frame(art_handle &art, uint32_t g, uint32_t f) {
-    char suffix[8];
-    std::snprintf(suffix, sizeof suffix, "-%03u", f);
-    library_picture p = picture_of(stem("group", g) + suffix, art.groups[g].frames[f]);
-    art.groups[g].getDrawRect(&p.rect);
-    return p;
 }
 
 TEST(Cli, HelpVersionAndBadCommandLines) {
@@ -442,64 +360,46 @@ TEST(Cli, EmptyObjectsAreSkippedWithANote) {
         << "an empty frame of a drawn group is written";
 }
 
-// Byte for byte the files the viewer's Save Object writes: its orange,
-// bottom-up surface through DIBitsToFile, or for 8 bits the image's own block
-// with its palette (white and black for a shadow).
+// Byte for byte the files the viewer's Save Object writes, for the sample
+// and an image stored with rows of 3 bytes (the file's rows are whole words).
 TEST(Cli, BmpFilesAreTheViewersFiles) {
-    art_handle &art = sample_art();
-    const art_files s = sample_set();
-    std::vector<library_picture> all = stills(art);
-    for (uint32_t g = 0; g < art.groupCount; ++g)
-        for (uint32_t f = 0; f < art.groups[g].frameCount; ++f)
-            all.push_back(group_frame(art, g, f));
-    const RGBQUAD whiteBlack[2] = {{255, 255, 255, 0}, {0, 0, 0, 0}};
-    const std::pair<const char *, int> formats[] = {
-        {"bmp32", 0}, {"bmp24", 24}, {"bmp16", 16}, {"bmp8", 8}};
-    temp_dir ref;
-    for (auto [format, depth] : formats) {
-        temp_dir out;
-        zevart(std::string("export --format ") + format + " BMP PRT OUT", OK, s, out.path());
-        size_t files = 0;
-        for (const library_picture &p : all) {
-            const std::string name = p.name + ".bmp", refPath = ref.file(name);
-            BITMAPINFO info{};
-            if (depth != 8) {
-                std::vector<RGBQUAD> px = p.over({0, 0x7F, 0xFF, 0}, &info);
-                ASSERT_TRUE(DIBitsToFile(refPath.c_str(), px.data(), &info, depth));
-            } else if (const mem_image *im = p.image) {
-                const bool mask = im->type == 4 || im->type == 5;
-                const uint32_t colours = mask ? 2 : im->palette->colorCount;
-                info.bmiHeader = header(im->width, -std::abs(int32_t(im->height)), mask ? 1 : 8,
-                                        block_bytes(*im), colours, mask ? 2 : 0);
-                DIBitsToFile8(refPath.c_str(), im->pixels, &info,
-                              mask ? whiteBlack : im->palette->colors);
-            } else {
-                continue; // frames have no block of their own
-            }
-            EXPECT_TRUE(read_file(out.file(name)) == read_file(refPath)) << format << " " << name;
-            ++files;
+    artgen::art_set rows3;
+    rows3.palettes.resize(1);
+    rows3.palettes[0].add(0, 0, 0);
+    rows3.palettes[0].add(255, 255, 255);
+    rows3.images.push_back(artgen::image8(3, 2, 0, {1, 0, 1, 0, 1, 0}, 3));
+    temp_dir dir;
+    const char *const kinds[] = {"", "image", "picture", "frame", "group"};
+    for (const art_files &s : {sample_set(), testing_support::save_set(dir, rows3)}) {
+        art_handle art;
+        ASSERT_EQ(LoadArtFromFile(s.bmp.c_str(), s.prt.c_str(), &art), ART_OK);
+        for (int filter = 1; filter <= 4; ++filter) {
+            const char *format[] = {"bmp32", "bmp24", "bmp16", "bmp8"};
+            temp_dir out, ref;
+            zevart(std::string("export --format ") + format[filter - 1] + " BMP PRT OUT", OK, s,
+                   out.path());
+            size_t files = 0;
+            for (int kind = OBJ_IMAGE; kind <= OBJ_GROUP; ++kind)
+                for (uint32_t i = 0; i < object_count(&art, kind); ++i) {
+                    RECT r;
+                    if (!drawable_rect(&art, kind, i, &r) || r.right == r.left || r.top == r.bottom)
+                        continue; // skipped: nothing to draw
+                    const uint32_t frames = kind == OBJ_GROUP ? art.groups[i].frameCount : 1;
+                    for (uint32_t f = 0; f < frames; ++f) {
+                        char suffix[16] = "";
+                        if (kind == OBJ_GROUP) std::snprintf(suffix, sizeof suffix, "-%03u", f);
+                        const std::string name = stem(kinds[kind], i) + suffix + ".bmp";
+                        if (!write_viewer_file(&art, kind, i, f, filter, ref.file(name).c_str()))
+                            continue; // frames and groups have no block of their own
+                        EXPECT_TRUE(read_file(out.file(name)) == read_file(ref.file(name)))
+                            << format[filter - 1] << " " << name;
+                        ++files;
+                    }
+                }
+            EXPECT_EQ(folder(out.path()).size(), files)
+                << format[filter - 1] << ": exactly the objects' files";
         }
-        EXPECT_EQ(folder(out.path()).size(), files) << format << ": exactly the objects' files";
     }
-}
-
-// An 8-bit block stored with rows of 3 bytes: the file's rows are whole words.
-TEST(Cli, Bmp8RowsAreWholeWordsWhateverTheStoredRowLength) {
-    artgen::art_set set;
-    set.palettes.resize(1);
-    set.palettes[0].add(0, 0, 0);
-    set.palettes[0].add(255, 255, 255);
-    set.images.push_back(artgen::image8(3, 2, 0, {1, 0, 1, 0, 1, 0}, 3));
-    temp_dir dir, out;
-    const art_files s = testing_support::save_set(dir, set);
-    zevart("export --format bmp8 --kind image BMP PRT OUT", OK, s, out.path());
-    const std::vector<uint8_t> file = read_file(out.file("image-00000.bmp"));
-    const size_t pixels = 54 + 4 * 2;
-    ASSERT_EQ(file.size(), pixels + 8);
-    EXPECT_EQ(std::vector<uint8_t>(file.begin() + pixels, file.end()),
-              (std::vector<uint8_t>{1, 0, 1, 0, 0, 1, 0, 0}));
-    EXPECT_EQ(std::vector<uint8_t>(&file[34], &file[38]), (std::vector<uint8_t>{8, 0, 0, 0}))
-        << "biSizeImage";
 }
 
 // The colour of an image drawn onto a 32-bit surface keeps its fourth byte;
@@ -574,7 +474,7 @@ TEST(Cli, FileNamesGrowWithTheirTables) {
 TEST(Cli, ArtgenMakesItsFolderAndSaysWhyItCannot) {
     temp_dir out;
     auto artgen = [&](const std::vector<std::string> &args) {
-        return run_program(program(ZEVART_ARTGEN), args, out.path());
+        return run_program(testing_support::host_path(ZEVART_ARTGEN), args, out.path());
     };
     run_result r = artgen({"--help"});
     EXPECT_TRUE(r.status == OK && r.out.rfind("usage: artgen", 0) == 0) << r.out;
@@ -632,6 +532,65 @@ TEST(Cli, InterruptedExportResumes) {
 #endif
 
 #ifdef ZEVART_TEST_IMAGE_FORMATS
+art_handle &sample_art() {
+    static art_handle art;
+    if (art.loadState != ART_LOADED) {
+        EXPECT_EQ(LoadArtFromFile(sample_set().bmp.c_str(), sample_set().prt.c_str(), &art), 0);
+    }
+    return art;
+}
+
+// One object as the library draws it, at (-left, -top) of its rectangle: the
+// reference for every picture the program writes.
+struct library_picture {
+    std::string name; // its file name without extension
+    RECT rect;
+    std::function<void(RGBQUAD *, BITMAPINFO *, int, int)> draw;
+
+    uint32_t width() const { return uint32_t(rect.right - rect.left); }
+    uint32_t height() const { return uint32_t(rect.bottom - rect.top); }
+    // Over a background on a top-down surface.
+    std::vector<RGBQUAD> over(RGBQUAD background) const {
+        BITMAPINFO info{};
+        info.bmiHeader = {40, LONG(width()), -LONG(height()), 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        std::vector<RGBQUAD> px(size_t(width()) * height(), background);
+        draw(px.data(), &info, -rect.left, -rect.top);
+        return px;
+    }
+};
+
+template <class Record> library_picture picture_of(std::string name, Record &r) {
+    library_picture p{std::move(name), {}, [&r](RGBQUAD *px, BITMAPINFO *info, int x, int y) {
+                          r.draw(px, info, x, y);
+                      }};
+    r.getDrawRect(&p.rect);
+    return p;
+}
+
+// Every image, picture and frame that covers something.
+std::vector<library_picture> stills(art_handle &art) {
+    std::vector<library_picture> all;
+    for (uint32_t i = 0; i < art.imageCount; ++i)
+        all.push_back(picture_of(stem("image", i), art.images[i]));
+    for (uint32_t i = 0; i < art.picCount; ++i)
+        all.push_back(picture_of(stem("picture", i), art.pics[i]));
+    for (uint32_t i = 0; i < art.frameCount; ++i)
+        all.push_back(picture_of(stem("frame", i), art.frames[i]));
+    all.erase(
+        std::remove_if(all.begin(), all.end(), [](auto &p) { return !p.width() || !p.height(); }),
+        all.end());
+    return all;
+}
+
+// Frame f of group g in the group's rectangle, as the animation shows it.
+library_picture group_frame(art_handle &art, uint32_t g, uint32_t f) {
+    char suffix[8];
+    std::snprintf(suffix, sizeof suffix, "-%03u", f);
+    library_picture p = picture_of(stem("group", g) + suffix, art.groups[g].frames[f]);
+    art.groups[g].getDrawRect(&p.rect);
+    return p;
+}
+
 const RGBQUAD kBackgrounds[] = {
     {0, 0, 0, 0}, {255, 255, 255, 0}, {0, 0x7F, 0xFF, 0}, {90, 180, 37, 0}};
 

@@ -1,6 +1,7 @@
 // Group animation without windows: a fake window system records what the
 // engine shows, and ticks are driven by hand.
 #include "group_engine.h"
+#include "reference_draw.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,8 @@
 #include <string>
 #include <vector>
 
+using reference::same;
+using reference::show;
 using testing_support::load_set;
 
 namespace {
@@ -69,21 +72,14 @@ public:
 RGBQUAD colour(int k) {
     return {uint8_t(200 - 10 * k), uint8_t(20 * k), uint8_t(100 + 9 * k), 0};
 }
-bool same(RGBQUAD a, RGBQUAD b) {
-    return memcmp(&a, &b, 4) == 0;
-}
-std::string str(RGBQUAD c) {
-    return "(b " + std::to_string(c.rgbBlue) + ", g " + std::to_string(c.rgbGreen) + ", r " +
-           std::to_string(c.rgbRed) + ", x " + std::to_string(c.rgbReserved) + ")";
-}
 // "" when the pictures match, else the first pixel that differs.
 std::string diff(const shown &got, const std::vector<RGBQUAD> &want) {
     if (got.pixels.size() != want.size()) return "picture of another size";
     for (size_t i = 0; i < want.size(); ++i)
         if (!same(got.pixels[i], want[i]))
             return "pixel (" + std::to_string(i % got.width) + ", " +
-                   std::to_string(i / got.width) + ") is " + str(got.pixels[i]) + " not " +
-                   str(want[i]);
+                   std::to_string(i / got.width) + ") is " + show(got.pixels[i]) + " not " +
+                   show(want[i]);
     return "";
 }
 RGBQUAD halve(RGBQUAD c) {
@@ -332,26 +328,12 @@ TEST_F(Groups, CallbacksComeFromTheStartThatMadeTheRecord) {
     EXPECT_TRUE(host.shows.empty());
 }
 
-TEST_F(Groups, DrawRectangleIsTheUnionOfFramesThatCoverSomething) {
-    const std::pair<int, RECT> cases[] = {{RECTS, {-5, 0, 10, 20}},
-                                          {SOLID, {0, 0, 4, 4}},
-                                          {NO_FRAMES, {0, 0, 0, 0}},
-                                          {NO_PICS, {0, 0, 0, 0}},
-                                          {HOLLOW, {3, 4, 13, 12}}};
-    for (auto [g, want] : cases) {
-        RECT r{-99, -99, -99, -99};
-        EXPECT_TRUE(art.groups[g].getDrawRect(&r));
-        EXPECT_EQ(memcmp(&r, &want, sizeof r), 0) << "group " << g << ": " << r.left << ", "
-                                                  << r.top << ", " << r.right << ", " << r.bottom;
-    }
-    EXPECT_FALSE(art.groups[0].getDrawRect(nullptr));
-}
-
 TEST_F(Groups, GroupsWithoutFramesOrPicturesShowOnlyTheBackground) {
     host.clients[window(1)] = {6, 5};
     EXPECT_EQ(start(NO_FRAMES, 1, 0, 0, paint_background), 1u);
     EXPECT_EQ(start(NO_PICS, 1, 0, 0, paint_background), 2u);
     tick(3);
+    EXPECT_FALSE(art.groups[NO_FRAMES].getDrawRect(nullptr)) << "nowhere to put the rectangle";
     ASSERT_EQ(host.shows.size(), 5u) << "two starts, three ticks";
     for (const shown &s : host.shows) EXPECT_EQ(diff(s, std::vector<RGBQUAD>(30, kBackground)), "");
 }

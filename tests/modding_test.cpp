@@ -54,6 +54,18 @@ void set_manifest(folder &f, const json &m) {
     f["set.json"] = bytes(t.begin(), t.end());
 }
 
+using edit = std::function<void(folder &, json &)>;
+
+// The set unpacked, edited in the folder (its set.json as `m`) and packed.
+bool pack_edited(const artgen::art_set &set, const edit &change, pack_result &r, std::string &err,
+                 bool remap = false) {
+    folder f = unpacked(set);
+    json m = manifest(f), before = m;
+    change(f, m);
+    if (m != before) set_manifest(f, m);
+    return pack(f, r, err, remap);
+}
+
 bytes png_of(const indexed_picture &pic) {
     bytes out;
     std::string err;
@@ -164,7 +176,7 @@ RGBQUAD drawn(art_handle &h, unsigned frame, int x, int y) {
 
 struct edit_case {
     const char *what;
-    std::function<void(folder &, json &)> edit;
+    edit change;
     std::function<void(art_handle &, const pack_result &)> expect;
     bool remap = false;
 };
@@ -304,14 +316,9 @@ TEST(Modding, EditsReachTheLoadedSet) {
          true},
     };
     for (const edit_case &c : cases) {
-        folder f = unpacked(base);
-        json m = manifest(f);
-        const json before = m;
-        c.edit(f, m);
-        if (m != before) set_manifest(f, m);
         pack_result r;
         std::string err;
-        ASSERT_TRUE(pack(f, r, err, c.remap)) << c.what << ": " << err;
+        ASSERT_TRUE(pack_edited(base, c.change, r, err, c.remap)) << c.what << ": " << err;
         loaded l(r);
         SCOPED_TRACE(c.what);
         c.expect(l.h, r);
@@ -340,7 +347,7 @@ TEST(Modding, ANewSetFromAHandWrittenManifest) {
 TEST(Modding, BadFoldersAreRefusedWithTheirReason) {
     const struct {
         const char *message;
-        std::function<void(folder &, json &)> damage;
+        edit damage;
     } cases[] = {
         {"set.json: not valid JSON",
          [](folder &f, json &) { f["set.json"].pop_back(), f["set.json"].pop_back(); }},
@@ -417,14 +424,9 @@ TEST(Modding, BadFoldersAreRefusedWithTheirReason) {
     set.groups[0].frames[0].pics.resize(1);
     set.groups[0].frames[1].pics.resize(1);
     for (const auto &c : cases) {
-        folder f = unpacked(set);
-        json m = manifest(f);
-        const json before = m;
-        c.damage(f, m);
-        if (m != before) set_manifest(f, m);
         pack_result r;
         std::string err;
-        EXPECT_FALSE(pack(f, r, err)) << c.message;
+        EXPECT_FALSE(pack_edited(set, c.damage, r, err)) << c.message;
         EXPECT_NE(err.find(c.message), std::string::npos) << "got: " << err;
         EXPECT_TRUE(r.bmp.empty() && r.prt.empty());
     }

@@ -2,13 +2,14 @@
 
 #include "resource.h"
 
-#include <commctrl.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace drive {
+
+std::string g_sampleDir, g_scratch;
 
 bool wait_until(const std::function<bool()> &done, int ms) {
     DWORD start = GetTickCount();
@@ -17,6 +18,29 @@ bool wait_until(const std::function<bool()> &done, int ms) {
         if (int(GetTickCount() - start) > ms) return false;
         Sleep(10);
     }
+}
+
+std::string here(const char *name) {
+    char exe[MAX_PATH];
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path = exe;
+    return path.erase(path.find_last_of('\\') + 1) + name;
+}
+
+std::string wine_path(const std::string &path) {
+    std::string p = path;
+    if (!p.empty() && p[0] == '/') p = "Z:" + p;
+    std::replace(p.begin(), p.end(), '/', '\\');
+    return p;
+}
+
+const kind_info &kind(int k) {
+    static const kind_info kinds[] = {{0, ""},
+                                      {ID_SELECT_IMAGE, "Select Image"},
+                                      {ID_SELECT_PICTURE, "Select Picture"},
+                                      {ID_SELECT_FRAME, "Select Frame"},
+                                      {ID_SELECT_GROUP, "Select Group"}};
+    return kinds[k >= OBJ_IMAGE && k <= OBJ_GROUP ? k : 0];
 }
 
 // ----- the viewer process -----
@@ -41,15 +65,15 @@ BOOL CALLBACK find_proc(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-// A visible top-level window of the process that `match` accepts.
-HWND find_top(DWORD pid, const std::function<bool(HWND)> &match, int ms) {
+// A top-level window of the process that `match` accepts, enumerated from a
+// snapshot: a window that goes meanwhile ends no search.
+HWND find_top(DWORD pid, const std::function<bool(HWND)> &match, int ms, bool hiddenToo = false) {
     HWND found = nullptr;
     wait_until(
         [&] {
-            find_state s{pid, match, nullptr};
+            find_state s{pid, match, nullptr, hiddenToo};
             EnumWindows(find_proc, reinterpret_cast<LPARAM>(&s));
-            found = s.found;
-            return found != nullptr;
+            return (found = s.found) != nullptr;
         },
         ms);
     return found;
@@ -57,9 +81,10 @@ HWND find_top(DWORD pid, const std::function<bool(HWND)> &match, int ms) {
 
 } // namespace
 
-viewer::viewer(const std::string &exe, const std::string &folder) {
+viewer::viewer(const std::string &folder) {
     STARTUPINFOA si{};
     si.cb = sizeof si;
+    const std::string exe = here("zevart_viewer.exe");
     std::string cmd = "\"" + exe + "\"";
     if (!CreateProcessA(exe.c_str(), &cmd[0], nullptr, nullptr, FALSE, 0, nullptr,
                         folder.empty() ? nullptr : folder.c_str(), &si, &process_))
@@ -95,10 +120,19 @@ void viewer::post(UINT msg, WPARAM wParam, LPARAM lParam) const {
     PostMessageA(main_, msg, wParam, lParam);
 }
 
+bool viewer::send(HWND to, UINT msg, WPARAM wParam, LPARAM lParam) const {
+    DWORD_PTR ignored;
+    return SendMessageTimeoutA(to, msg, wParam, lParam, SMTO_ABORTIFHUNG, kStepMs, &ignored) != 0;
+}
+
 void viewer::key(UINT vk) const {
     UINT scan = MapVirtualKeyA(vk, MAPVK_VK_TO_VSC);
     PostMessageA(main_, WM_KEYDOWN, vk, LPARAM(1 | scan << 16));
     PostMessageA(main_, WM_KEYUP, vk, LPARAM(1 | scan << 16 | 3u << 30));
+}
+
+void viewer::resize(int w, int h) const {
+    SetWindowPos(main_, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 bool viewer::wait_exit(DWORD *exitCode, int ms) {
@@ -162,6 +196,16 @@ std::string message_text(HWND box) {
     return text ? window_text(text) : std::string();
 }
 
+std::vector<HWND> shown_windows(DWORD pid) {
+    std::vector<HWND> shown;
+    for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(w, &owner);
+        if (owner == pid && IsWindowVisible(w)) shown.push_back(w);
+    }
+    return shown;
+}
+
 void click(HWND dialog, int id) {
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), LPARAM(GetDlgItem(dialog, id)));
 }
@@ -188,6 +232,13 @@ bool wait_hidden(HWND hwnd, int ms) {
     return wait_until([&] { return !IsWindow(hwnd) || !IsWindowVisible(hwnd); }, ms);
 }
 
+HWND focus_of(HWND hwnd) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) ? info.hwndFocus
+                                                                            : nullptr;
+}
+
 // ----- the probe inside the viewer -----
 
 probe_report *probe(const viewer &v) {
@@ -203,8 +254,7 @@ probe_report *probe(const viewer &v) {
     // A thread of the viewer loads it; LoadLibraryA lies where it lies here,
     // kernel32 having one place in every process.
     char path[MAX_PATH];
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    strcpy(strrchr(path, '\\') + 1, "viewer_probe.dll");
+    strcpy(path, here("viewer_probe.dll").c_str());
     void *name = VirtualAllocEx(v.process(), nullptr, sizeof path, MEM_COMMIT, PAGE_READWRITE);
     if (!name || !WriteProcessMemory(v.process(), name, path, sizeof path, nullptr)) return nullptr;
     auto load = reinterpret_cast<LPTHREAD_START_ROUTINE>(
@@ -249,33 +299,69 @@ bool press(const viewer &v, const probe_press &p) {
            done == 1;
 }
 
-// ----- high-level steps -----
+// ----- steps -----
 
 bool load_art(const viewer &v, const std::string &bmp, const std::string &prt) {
     v.command(ID_FILE_LOADART);
-    HWND dialog = find_dialog(v.pid(), "Select Bitmap-File (zev_art.bmp)");
-    if (!dialog) return false;
-    choose_file(dialog, bmp.empty() ? bmp : wine_path(bmp));
-    if (!wait_hidden(dialog)) return false;
-    dialog = find_dialog(v.pid(), "Select PRT-File (zev_art.prt)");
-    if (!dialog) return false;
-    choose_file(dialog, prt.empty() ? prt : wine_path(prt));
-    return wait_hidden(dialog);
+    for (const char *caption :
+         {"Select Bitmap-File (zev_art.bmp)", "Select PRT-File (zev_art.prt)"}) {
+        HWND dialog = find_dialog(v.pid(), caption);
+        if (!dialog) return false;
+        const std::string &path = caption[7] == 'B' ? bmp : prt;
+        choose_file(dialog, path.empty() ? path : wine_path(path));
+        if (!wait_hidden(dialog)) return false;
+    }
+    return true;
+}
+
+message next_message(const viewer &v, int ms) {
+    message m;
+    m.box = find_message_box(v.pid(), ms);
+    if (m.box) {
+        m.caption = window_text(m.box);
+        m.text = message_text(m.box);
+    }
+    return m;
+}
+
+bool answer(const message &m, int id) {
+    if (!m.box) return false;
+    click(m.box, id);
+    return wait_hidden(m.box);
+}
+
+std::string load_messages(const viewer &v, int reply, const char *want) {
+    message m = next_message(v, reply || want ? kStepMs : 300);
+    if (m.text == kUnload && reply) {
+        if (m.caption != "zevart_viewer") return "the question's caption is \"" + m.caption + "\"";
+        if (!answer(m, reply == IDNO ? IDNO : IDYES)) return "the unload question did not go";
+        m = next_message(v, want ? kStepMs : 300);
+    } else if (reply > 0) {
+        return "expected the unload question, got \"" + m.text + "\"";
+    }
+    if (m.text != (want ? want : ""))
+        return "expected \"" + std::string(want ? want : "") + "\", got \"" + m.text + "\"";
+    if (!m.box) return "";
+    if (m.caption != (m.text == kLoadError ? "Error" : "zevart_viewer"))
+        return "the caption of \"" + m.text + "\" is \"" + m.caption + "\"";
+    return answer(m, IDOK) ? "" : "the message did not go";
+}
+
+std::string load_ok(const viewer &v, const std::string &bmp, const std::string &prt) {
+    if (!load_art(v, bmp, prt)) return "an open dialog did not come or go";
+    return load_messages(v, -1, kLoaded);
 }
 
 HWND selection_dialog(const viewer &v) {
-    // Enumerated from a snapshot: a window that goes meanwhile ends no search.
-    find_state s{
+    return find_top(
         v.pid(),
-        [&](HWND h) { return GetWindow(h, GW_OWNER) == v.main() && GetDlgItem(h, IDC_TREE); },
-        nullptr, true};
-    EnumWindows(find_proc, reinterpret_cast<LPARAM>(&s));
-    return s.found;
+        [&](HWND h) { return GetWindow(h, GW_OWNER) == v.main() && GetDlgItem(h, IDC_TREE); }, 0,
+        true);
 }
 
-HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
-    v.command(command);
-    HWND dialog = find_dialog(v.pid(), caption);
+HWND select_kind(const viewer &v, int k) {
+    v.command(kind(k).command);
+    HWND dialog = find_dialog(v.pid(), kind(k).caption);
     if (!dialog) return nullptr;
     RECT main;
     GetWindowRect(v.main(), &main);
@@ -283,31 +369,47 @@ HWND select_kind(const viewer &v, UINT command, const std::string &caption) {
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     // The dialog shows before the command is done (it then fills the tree
     // and applies): a message sent now is answered once it is.
-    DWORD_PTR ignored;
-    SendMessageTimeoutA(v.main(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, kStepMs, &ignored);
+    v.send(v.main(), WM_NULL);
     return dialog;
 }
 
-void type(HWND edit, const std::string &text) {
-    for (char c : text) SendMessageA(edit, WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
-}
-
-void click_spin(HWND spin, bool up) {
-    RECT r;
-    GetClientRect(spin, &r);
-    LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-    PostMessageA(spin, WM_LBUTTONDOWN, MK_LBUTTON, at);
-    PostMessageA(spin, WM_LBUTTONUP, 0, at);
-    // The pointer leaves: an up-down control that thinks it is still under
-    // the pointer acts at every timer it sets, later arrow keys' included.
-    PostMessageA(spin, WM_MOUSELEAVE, 0, 0);
-}
-
-HWND focus_of(HWND hwnd) {
-    GUITHREADINFO info{};
-    info.cbSize = sizeof info;
-    return GetGUIThreadInfo(GetWindowThreadProcessId(hwnd, nullptr), &info) ? info.hwndFocus
-                                                                            : nullptr;
+bool in_dialog(const viewer &v, HWND d, char op, const std::string &text) {
+    HWND edit = GetDlgItem(d, IDC_INDEX), spin = GetDlgItem(d, IDC_SPIN);
+    switch (op) {
+    case 's':
+        return v.send(edit, WM_SETTEXT, 0, LPARAM(text.c_str()));
+    case 't':
+        for (char c : text)
+            if (!v.send(edit, WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1)) return false;
+        return true;
+    case 'u':
+    case 'd': {
+        RECT r;
+        GetClientRect(spin, &r);
+        const LPARAM at = MAKELPARAM(r.right / 2, op == 'u' ? r.bottom / 4 : r.bottom * 3 / 4);
+        // The pointer leaves, as a real one would: an up-down control that
+        // still thinks it is under the pointer acts at every timer it sets,
+        // and the one a later arrow key starts would write its old value
+        // over a text typed within 250 ms.
+        return press(v, {spin, WM_LBUTTONDOWN, WM_LBUTTONUP, MK_LBUTTON, 0, at, at}) &&
+               v.send(spin, WM_MOUSELEAVE);
+    }
+    case 'U':
+    case 'D': {
+        const WPARAM vk = op == 'U' ? VK_UP : VK_DOWN;
+        return press(v, {edit, WM_KEYDOWN, WM_KEYUP, vk, vk, 1, LPARAM(0xC0000001)});
+    }
+    case 'E':
+    case 'X':
+        return PostMessageA(edit, WM_KEYDOWN, op == 'E' ? VK_RETURN : VK_ESCAPE, 1);
+    case 'c':
+        return PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+    const int id = op == 'p'   ? IDC_APPLY
+                   : op == 'a' ? IDC_AUTOUPDATE
+                   : op == 'x' ? IDC_EXTENDEDINFO
+                               : IDC_SELECT_OK;
+    return v.send(GetDlgItem(d, id), BM_CLICK);
 }
 
 save_dialog save_object(const viewer &v, const std::string &path, int filter) {
@@ -345,36 +447,12 @@ save_dialog save_object(const viewer &v, const std::string &path, int filter) {
     return result;
 }
 
-message next_message(const viewer &v, int ms) {
-    message m;
-    m.box = find_message_box(v.pid(), ms);
-    if (m.box) {
-        m.caption = window_text(m.box);
-        m.text = message_text(m.box);
-    }
-    return m;
-}
-
-bool answer(const message &m, int id) {
-    if (!m.box) return false;
-    click(m.box, id);
-    return wait_hidden(m.box);
-}
-
-bool load_ok(const viewer &v, const std::string &bmp, const std::string &prt, std::string *why) {
-    auto fail = [&](const std::string &text) {
-        if (why) *why = text;
-        return false;
-    };
-    if (!load_art(v, bmp, prt)) return fail("an open dialog did not come or go");
-    message m = next_message(v);
-    if (m.text == "This will unload the current file. Continue?") {
-        if (!answer(m, IDYES)) return fail("the unload question did not go");
-        m = next_message(v);
-    }
-    if (m.text != "Art-structure succesfully loaded.")
-        return fail("expected the success message, got \"" + m.text + "\"");
-    if (!answer(m, IDOK)) return fail("the success message did not go");
+// The writer renames the file into place and may still hold it a moment.
+bool readable(const std::string &path) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(f);
     return true;
 }
 
@@ -387,26 +465,22 @@ std::vector<tree_item> tree_items(HANDLE process, HWND tree) {
                                   MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     if (!remote) return items;
     char *remoteText = static_cast<char *>(remote) + sizeof(TVITEMA);
-
-    auto read_item = [&](HTREEITEM h, int depth) {
-        TVITEMA tv{};
-        tv.mask = TVIF_TEXT | TVIF_STATE;
-        tv.hItem = h;
-        tv.stateMask = TVIS_EXPANDED;
-        tv.pszText = remoteText;
-        tv.cchTextMax = int(textSize);
-        char text[textSize] = "";
-        WriteProcessMemory(process, remote, &tv, sizeof tv, nullptr);
-        WriteProcessMemory(process, remoteText, text, 1, nullptr);
-        SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(remote));
-        ReadProcessMemory(process, remote, &tv, sizeof tv, nullptr);
-        ReadProcessMemory(process, remoteText, text, textSize, nullptr);
-        text[textSize - 1] = '\0';
-        items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0, h});
-    };
     std::function<void(HTREEITEM, int)> walk = [&](HTREEITEM h, int depth) {
         for (; h; h = HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(h)))) {
-            read_item(h, depth);
+            TVITEMA tv{};
+            tv.mask = TVIF_TEXT | TVIF_STATE;
+            tv.hItem = h;
+            tv.stateMask = TVIS_EXPANDED;
+            tv.pszText = remoteText;
+            tv.cchTextMax = int(textSize);
+            char text[textSize] = "";
+            WriteProcessMemory(process, remote, &tv, sizeof tv, nullptr);
+            WriteProcessMemory(process, remoteText, text, 1, nullptr);
+            SendMessageA(tree, TVM_GETITEMA, 0, LPARAM(remote));
+            ReadProcessMemory(process, remote, &tv, sizeof tv, nullptr);
+            ReadProcessMemory(process, remoteText, text, textSize, nullptr);
+            text[textSize - 1] = '\0';
+            items.push_back({depth, text, (tv.state & TVIS_EXPANDED) != 0, h});
             walk(HTREEITEM(SendMessageA(tree, TVM_GETNEXTITEM, TVGN_CHILD, LPARAM(h))), depth + 1);
         }
     };
@@ -417,29 +491,20 @@ std::vector<tree_item> tree_items(HANDLE process, HWND tree) {
 
 // ----- pixels -----
 
-picture capture_client(HWND hwnd) {
+picture capture(const RECT &r) {
     picture p;
-    RECT client;
-    if (!GetClientRect(hwnd, &client)) return p;
-    p.width = client.right;
-    p.height = client.bottom;
+    p.width = r.right - r.left;
+    p.height = r.bottom - r.top;
     if (p.width <= 0 || p.height <= 0) return p;
-
     BITMAPINFO bi{};
-    bi.bmiHeader.biSize = sizeof bi.bmiHeader;
-    bi.bmiHeader.biWidth = p.width;
-    bi.bmiHeader.biHeight = -p.height;
-    bi.bmiHeader.biPlanes = 1;
-    bi.bmiHeader.biBitCount = 32;
+    bi.bmiHeader = {sizeof bi.bmiHeader, p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     void *bits = nullptr;
     HDC screen = GetDC(nullptr);
     HDC memory = CreateCompatibleDC(screen);
     HBITMAP bitmap = CreateDIBSection(memory, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
     // Read from the screen: what the window shows there, as a person sees it.
-    POINT origin{0, 0};
-    ClientToScreen(hwnd, &origin);
-    BitBlt(memory, 0, 0, p.width, p.height, screen, origin.x, origin.y, SRCCOPY);
+    BitBlt(memory, 0, 0, p.width, p.height, screen, r.left, r.top, SRCCOPY);
     GdiFlush();
     const uint32_t *src = static_cast<const uint32_t *>(bits);
     p.pixels.assign(src, src + size_t(p.width) * p.height);
@@ -451,48 +516,30 @@ picture capture_client(HWND hwnd) {
     return p;
 }
 
-bool save_bitmap(const picture &p, const std::string &path) {
-    const uint32_t rowBytes = uint32_t(p.width * 3 + 3) & ~3u;
-    const uint32_t dataSize = rowBytes * uint32_t(p.height);
-    BITMAPFILEHEADER fh{};
-    fh.bfType = 0x4D42;
-    fh.bfOffBits = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
-    fh.bfSize = fh.bfOffBits + dataSize;
-    BITMAPINFOHEADER ih{};
-    ih.biSize = sizeof ih;
-    ih.biWidth = p.width;
-    ih.biHeight = -p.height;
-    ih.biPlanes = 1;
-    ih.biBitCount = 24;
-    ih.biSizeImage = dataSize;
-    std::vector<uint8_t> data(dataSize);
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x) {
-            uint32_t px = p.at(x, y);
-            uint8_t *d = &data[size_t(y) * rowBytes + size_t(x) * 3];
-            d[0] = uint8_t(px), d[1] = uint8_t(px >> 8), d[2] = uint8_t(px >> 16);
-        }
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = fwrite(&fh, sizeof fh, 1, f) == 1 && fwrite(&ih, sizeof ih, 1, f) == 1 &&
-              fwrite(data.data(), 1, data.size(), f) == data.size();
-    return fclose(f) == 0 && ok;
+picture capture_client(HWND hwnd) {
+    RECT client;
+    if (!GetClientRect(hwnd, &client)) return picture();
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    OffsetRect(&client, origin.x, origin.y);
+    return capture(client);
 }
 
-std::string wait_for_client(HWND hwnd,
-                            const std::function<bool(const picture &, std::string &)> &check,
-                            int ms) {
+bool save_bitmap(const picture &p, const std::string &path) {
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, p.width, -p.height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    return DIBitsToFile(path.c_str(), p.pixels.data(), &bi, 24); // the library's own writer
+}
+
+std::string wait_for_client(HWND hwnd, const check &c, int ms) {
     std::string why;
     picture last;
     bool ok = wait_until(
         [&] {
             why.clear();
             last = capture_client(hwnd);
-            if (last.pixels.empty()) {
-                why = "no client area";
-                return false;
-            }
-            return check(last, why);
+            if (last.pixels.empty()) return (why = "no client area").empty();
+            return c(last, why);
         },
         ms);
     if (ok) return std::string();
@@ -505,13 +552,94 @@ std::string wait_for_client(HWND hwnd,
     return why.empty() ? "check failed" : why;
 }
 
-// ----- paths -----
+uint32_t button_face() {
+    return rgb_of(GetSysColor(COLOR_BTNFACE));
+}
 
-std::string wine_path(const std::string &path) {
-    std::string p = path;
-    if (!p.empty() && p[0] == '/') p = "Z:" + p;
-    std::replace(p.begin(), p.end(), '/', '\\');
+// ----- sets -----
+
+set_files sample_set() {
+    return {g_sampleDir + "\\zev_art.bmp", g_sampleDir + "\\zev_art.prt"};
+}
+
+set_files save_set(const artgen::art_set &set, const std::string &stem) {
+    set_files f{g_scratch + "\\" + stem + ".bmp", g_scratch + "\\" + stem + ".prt"};
+    artgen::save_file(f.bmp, artgen::write_bmp(set));
+    artgen::save_file(f.prt, artgen::write_prt(set));
+    return f;
+}
+
+artgen::palette test_palette() {
+    artgen::palette p;
+    p.add(255, 0, 255);
+    for (int i = 1; i < 256; ++i) p.add(uint8_t(i), uint8_t(255 - i), uint8_t(i * 7));
     return p;
+}
+
+set_files empty_set() {
+    artgen::art_set set;
+    set.palettes.push_back(test_palette());
+    return save_set(set, "empty");
+}
+
+loaded_set::loaded_set(const set_files &files) {
+    art = new (operator new(sizeof(art_handle))) art_handle();
+    ok = LoadArtFromFile(files.bmp.c_str(), files.prt.c_str(), art) == ART_OK;
+}
+
+loaded_set::~loaded_set() {
+    art->~art_handle();
+    operator delete(art);
+}
+
+RECT rect_of(art_handle *art, int kind, unsigned index) {
+    RECT r{0, 0, 0, 0};
+    object_draw_rect(art, kind, index, &r);
+    return r;
+}
+
+picture drawn(art_handle *art, int kind, unsigned index, int w, int h, int x, int y,
+              uint32_t fill) {
+    RGBQUAD q;
+    memcpy(&q, &fill, 4); // blue, green, red in memory order
+    std::vector<RGBQUAD> buffer(size_t(w) * h, q);
+    BITMAPINFO bi{};
+    bi.bmiHeader = {sizeof bi.bmiHeader, w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    draw_object(art, kind, index, buffer.data(), &bi, x, y);
+    picture p{w, h, {}};
+    for (const RGBQUAD &q : buffer)
+        p.pixels.push_back(uint32_t(q.rgbRed) << 16 | q.rgbGreen << 8 | q.rgbBlue);
+    return p;
+}
+
+picture rendered(art_handle *art, int kind, unsigned index) {
+    RECT r = rect_of(art, kind, index);
+    return drawn(art, kind, index, r.right - r.left, r.bottom - r.top, -r.left, -r.top,
+                 BACKGROUND_ORANGE);
+}
+
+check shows(const picture &ref, int hpos, int vpos) {
+    return [ref, hpos, vpos](const picture &p, std::string &why) {
+        const uint32_t background = button_face();
+        for (int y = 0; y < p.height; ++y)
+            for (int x = 0; x < p.width; ++x) {
+                int rx = x + hpos, ry = y + vpos;
+                bool inside = rx < ref.width && ry < ref.height;
+                uint32_t want = inside ? ref.at(rx, ry) : background;
+                if (p.at(x, y) == want) continue;
+                char text[160];
+                snprintf(text, sizeof text, "client pixel (%d, %d) is %06X but should be %06X (%s)",
+                         x, y, unsigned(p.at(x, y)), unsigned(want),
+                         inside ? "the object's" : "background");
+                why = text;
+                return false;
+            }
+        return true;
+    };
+}
+
+bool bare(const picture &p, std::string &why) {
+    return shows(picture(), 0, 0)(p, why);
 }
 
 } // namespace drive

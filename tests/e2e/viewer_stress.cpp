@@ -11,8 +11,7 @@
 //
 //   ZEVART_STRESS_SEED   the walk's seed (printed; default from the clock)
 //   ZEVART_STRESS_STEPS  the number of actions (default 2000)
-#include "e2e_support.h"
-#include "resource.h"
+#include "e2e.h"
 #include "sample_art.h"
 
 #include <psapi.h>
@@ -71,8 +70,8 @@ long gdi_objects(HANDLE process) {
     ULONG got = 0;
     void *table = nullptr;
     if (NtQueryInformationProcess(process, ProcessBasicInformation, &pbi, sizeof pbi, &got) ||
-        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + kGdiTableInPeb, &table,
-                           sizeof table, nullptr) ||
+        !ReadProcessMemory(process, reinterpret_cast<char *>(pbi.PebBaseAddress) + kGdiTableInPeb,
+                           &table, sizeof table, nullptr) ||
         !table)
         return -1;
     std::vector<uint8_t> entries(0x10000 * 24);
@@ -93,7 +92,7 @@ BOOL CALLBACK count_window(HWND hwnd, LPARAM param) {
     return TRUE;
 }
 
-usage usage_of(const drive::viewer &v) {
+usage usage_of(const viewer &v) {
     usage u;
     kernel_handles(v.process(), u);
     u.gdi = gdi_objects(v.process());
@@ -130,13 +129,11 @@ struct art_files {
 // Whether every object of the set covers some pixels.
 bool all_saveable(const set_files &files) {
     loaded_set set(files);
-    const uint32_t counts[] = {set.art->imageCount, set.art->picCount, set.art->frameCount,
-                               set.art->groupCount};
-    for (int kind = IMAGE; kind <= GROUP; ++kind)
-        for (uint32_t i = 0; i < counts[kind - 1]; ++i) {
+    for (int kind = OBJ_IMAGE; kind <= OBJ_GROUP; ++kind)
+        for (uint32_t i = 0; i < object_count(set.art, kind); ++i) {
             RECT r = rect_of(set.art, kind, i);
             if (r.right <= r.left || r.bottom <= r.top) return false;
-            if (kind == PICTURE && !set.art->pics[i].image) return false;
+            if (kind == OBJ_PICTURE && !set.art->pics[i].image) return false;
         }
     return set.ok;
 }
@@ -153,21 +150,15 @@ struct breakage {
     void (*set)(artgen::art_set &, int);
     void (*bytes)(std::vector<uint8_t> &prt, std::vector<uint8_t> &bmp, int);
 };
+// Each leads the viewer to the same error; the loader tests tell them apart.
 const breakage kBreakages[] = {
     {"the art-structure file cut short", nullptr,
      [](std::vector<uint8_t> &prt, std::vector<uint8_t> &, int r) { prt.resize(r % prt.size()); }},
-    {"a wrong magic", nullptr,
-     [](std::vector<uint8_t> &prt, std::vector<uint8_t> &, int) { prt[3] = 'X'; }},
-    {"a palette shorter than it says",
-     [](artgen::art_set &s, int) { s.palettes[1].sizeField = 1u << 20; }, nullptr},
-    {"an image's palette past the palettes",
-     [](artgen::art_set &s, int r) { s.images[r % s.images.size()].palette = 99; }, nullptr},
     {"a picture's image past the images",
      [](artgen::art_set &s, int r) {
          s.groups[r % s.groups.size()].frames[0].pics[0].image = 9999;
      },
      nullptr},
-    {"a frame count too small", [](artgen::art_set &s, int) { s.frameCountField = 1; }, nullptr},
     {"the bitmap file cut short", nullptr,
      [](std::vector<uint8_t> &, std::vector<uint8_t> &bmp, int r) { bmp.resize(r % 4000); }},
 };
@@ -193,34 +184,21 @@ private:
         printf("%5d %7.2f %s\n", step_, (GetTickCount() - start_) / 1000.0, what.c_str());
         fflush(stdout);
     }
-    // The viewer's windows on screen.
-    std::vector<HWND> shown_windows() {
-        std::vector<HWND> shown;
-        for (HWND w = GetTopWindow(nullptr); w; w = GetWindow(w, GW_HWNDNEXT)) {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(w, &pid);
-            if (pid == v_->pid() && IsWindowVisible(w)) shown.push_back(w);
-        }
-        return shown;
-    }
     // A failure names the step and the viewer's windows on screen.
     void check(bool ok, const std::string &why) {
         if (ok) return;
         std::string windows;
-        for (HWND w : shown_windows())
-            windows += "\n  " + drive::window_class(w) + " \"" + drive::window_text(w) + "\"";
+        for (HWND w : shown_windows(v_->pid()))
+            windows += "\n  " + window_class(w) + " \"" + window_text(w) + "\"";
         throw std::runtime_error("step " + std::to_string(step_) + ": " + why +
                                  "\nthe viewer's windows:" + windows);
     }
-    LRESULT send(HWND to, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
-        DWORD_PTR result = 0;
-        check(SendMessageTimeoutA(to, msg, wParam, lParam, SMTO_ABORTIFHUNG, drive::kStepMs,
-                                  &result) != 0,
+    void send(HWND to, UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) {
+        check(v_->send(to, msg, wParam, lParam),
               "the viewer does not answer message " + std::to_string(msg));
-        return LRESULT(result);
     }
     HWND dialog() { // made with the main window, gone with it
-        if (!dialog_) dialog_ = drive::selection_dialog(*v_);
+        if (!dialog_) dialog_ = selection_dialog(*v_);
         return dialog_;
     }
     bool dialog_shown() {
@@ -242,7 +220,7 @@ private:
     DWORD start_ = GetTickCount();
     int steps_ = 0, step_ = 0, saved_ = 0;
     std::mt19937 rng_;
-    std::unique_ptr<drive::viewer> v_;
+    std::unique_ptr<viewer> v_;
     HWND dialog_ = nullptr;
     std::vector<art_files> good_;
     enum { EMPTY, LOADED, FAILED } state_ = EMPTY;
@@ -261,7 +239,7 @@ void Walk::run() {
     big.images.push_back(artgen::mask1(33, 2, std::vector<uint8_t>(66, 1)));
     good_.push_back(good_set("big", big));
 
-    v_ = std::make_unique<drive::viewer>(g_viewerExe, g_sampleDir);
+    v_ = std::make_unique<viewer>(g_sampleDir);
     check(v_->started(), "the main window did not come");
     for (step_ = 1; step_ <= steps_; ++step_) {
         act();
@@ -291,21 +269,13 @@ void Walk::act() {
 }
 
 void Walk::answer_load(bool good, bool yes) {
-    drive::message m = drive::next_message(*v_);
-    if (state_ != EMPTY) {
-        check(m.text == "This will unload the current file. Continue?",
-              "expected the unload question, got \"" + m.text + "\"");
-        check(drive::answer(m, yes ? IDYES : IDNO), "the unload question did not go");
-        if (!yes) {
-            check(!drive::find_message_box(v_->pid(), 100), "No must end the command");
-            return;
-        }
-        m = drive::next_message(*v_);
-    }
-    const char *want = good ? "Art-structure succesfully loaded." : "Error loading art-structure.";
-    check(m.text == want, "expected \"" + std::string(want) + "\", got \"" + m.text + "\"");
-    check(good || m.caption == "Error", "the error's caption is \"" + m.caption + "\"");
-    check(drive::answer(m, IDOK), "the load's message did not go");
+    const int reply = state_ == EMPTY ? 0 : yes ? IDYES : IDNO;
+    const std::string why = load_messages(*v_, reply,
+                                          reply == IDNO ? nullptr
+                                          : good        ? kLoaded
+                                                        : kLoadError);
+    check(why.empty(), why);
+    if (reply == IDNO) return;
     state_ = good ? LOADED : FAILED;
     loaded_ = chosen_;
 }
@@ -317,7 +287,7 @@ void Walk::load() {
     if (how < 6) {
         files = good_[size_t(pick(int(good_.size())))];
     } else if (how < 9) {
-        const breakage &b = kBreakages[pick(7)];
+        const breakage &b = kBreakages[pick(int(std::size(kBreakages)))];
         artgen::art_set set = artgen::make_sample();
         const int r = int(rng_() >> 1);
         if (b.set) b.set(set, r);
@@ -330,108 +300,54 @@ void Walk::load() {
     if (how == 9) {
         // Both dialogs cancelled: the files chosen last load again.
         log(std::string("load again (both dialogs cancelled), ") + (yes ? "Yes" : "No"));
-        check(drive::load_art(*v_, "", ""), "an open dialog did not come or go");
+        check(load_art(*v_, "", ""), "an open dialog did not come or go");
         return answer_load(chosen_.good, yes);
     }
     log("load " + files.name + (yes ? ", Yes" : ", No"));
-    if (pick(8) == 0) {
-        // The bitmap file goes while the art-structure dialog is open.
-        v_->command(ID_FILE_LOADART);
-        HWND d = drive::find_dialog(v_->pid(), "Select Bitmap-File (zev_art.bmp)");
-        check(d, "the bitmap dialog did not come");
-        std::string gone = g_scratch + "\\gone.bmp";
-        CopyFileA(files.files.bmp.c_str(), gone.c_str(), FALSE);
-        drive::choose_file(d, gone);
-        check(drive::wait_hidden(d), "the bitmap dialog did not go");
-        d = drive::find_dialog(v_->pid(), "Select PRT-File (zev_art.prt)");
-        check(d, "the art-structure dialog did not come");
-        DeleteFileA(gone.c_str());
-        drive::choose_file(d, files.files.prt);
-        check(drive::wait_hidden(d), "the art-structure dialog did not go");
-        files = {{gone, files.files.prt}, "a bitmap file that has gone", false};
-        log("  ... its bitmap file deleted before the load");
-    } else {
-        check(drive::load_art(*v_, files.files.bmp, files.files.prt),
-              "an open dialog did not come or go");
-    }
+    check(load_art(*v_, files.files.bmp, files.files.prt), "an open dialog did not come or go");
     chosen_ = files;
     answer_load(files.good, yes);
 }
 
 void Walk::select() {
-    static const struct {
-        UINT id;
-        const char *caption;
-    } kinds[] = {{ID_SELECT_IMAGE, "Select Image"},
-                 {ID_SELECT_PICTURE, "Select Picture"},
-                 {ID_SELECT_FRAME, "Select Frame"},
-                 {ID_SELECT_GROUP, "Select Group"}};
-    const auto &k = kinds[pick(4)];
-    log(k.caption);
-    check(drive::select_kind(*v_, k.id, k.caption) != nullptr,
-          "no dialog for " + std::string(k.caption));
+    const int kind = OBJ_IMAGE + pick(4);
+    log(drive::kind(kind).caption);
+    check(select_kind(*v_, kind) != nullptr,
+          std::string("no dialog for ") + drive::kind(kind).caption);
 }
 
 void Walk::index() {
     static const char *const kTexts[] = {"",   "abc",        "-1",          "999999", "  12x",
                                          "+3", "4294967296", "00000000007", "0"};
     HWND d = dialog(), edit = GetDlgItem(d, IDC_INDEX);
-    switch (pick(4)) {
-    case 0: { // arrow keys in the edit move the spin
-        const bool up = pick(2);
-        log(up ? "key Up" : "key Down");
-        const WPARAM vk = up ? VK_UP : VK_DOWN;
-        check(drive::press(*v_, {edit, WM_KEYDOWN, WM_KEYUP, vk, vk, 1, LPARAM(0xC0000001)}),
-              "the viewer does not answer a key press");
-        break;
+    const int how = pick(4);
+    if (how < 2) { // the arrow keys in the edit, or a click on the spin's arrows
+        const char op = "UDud"[how * 2 + pick(2)];
+        log(std::string(how ? "spin " : "key ") + (op == 'U' || op == 'u' ? "up" : "down"));
+        check(in_dialog(*v_, d, op), "the viewer does not answer");
+        return;
     }
-    case 1: { // a click on the spin's arrows
-        RECT r;
-        GetClientRect(GetDlgItem(d, IDC_SPIN), &r);
-        const bool up = pick(2);
-        log(up ? "spin up" : "spin down");
-        const LPARAM at = MAKELPARAM(r.right / 2, up ? r.bottom / 4 : r.bottom * 3 / 4);
-        check(drive::press(*v_, {GetDlgItem(d, IDC_SPIN), WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                 MK_LBUTTON, 0, at, at}),
-              "the viewer does not answer a click");
-        // The pointer leaves, as a real one would: an up-down control that
-        // still thinks it is under the pointer acts at every timer it sets,
-        // and the one a later arrow key starts would write its old value over
-        // a text typed within 250 ms.
-        send(GetDlgItem(d, IDC_SPIN), WM_MOUSELEAVE);
-        break;
-    }
-    default: { // a text typed key by key, or put in at once
-        std::string text = pick(2) ? std::to_string(pick(60)) : kTexts[pick(9)];
-        const bool typed = pick(2);
-        log((typed ? "type \"" : "set \"") + text + "\"");
-        if (typed) {
-            send(edit, WM_SETTEXT, 0, LPARAM(""));
-            for (char c : text) send(edit, WM_CHAR, WPARAM(static_cast<unsigned char>(c)), 1);
-        } else {
-            send(edit, WM_SETTEXT, 0, LPARAM(text.c_str()));
-        }
-        // Under Wine a read right after the keys now and then still sees an
-        // earlier text; what counts is the text the edit settles on.
-        std::string held = drive::window_text(edit);
-        if (held != text) log("  read \"" + held + "\" first");
-        drive::wait_until([&] { return (held = drive::window_text(edit)) == text; });
-        check(held == text, "the index edit holds \"" + held + "\", not \"" + text + "\"");
-    }
-    }
+    // A text typed key by key, or put in at once.
+    std::string text = pick(2) ? std::to_string(pick(60)) : kTexts[pick(9)];
+    const bool typed = pick(2);
+    log((typed ? "type \"" : "set \"") + text + "\"");
+    check(in_dialog(*v_, d, 's', typed ? "" : text) && (!typed || in_dialog(*v_, d, 't', text)),
+          "the viewer does not answer");
+    // Under Wine a read right after the keys now and then still sees an
+    // earlier text; what counts is the text the edit settles on.
+    std::string held = window_text(edit);
+    if (held != text) log("  read \"" + held + "\" first");
+    wait_until([&] { return (held = window_text(edit)) == text; });
+    check(held == text, "the index edit holds \"" + held + "\", not \"" + text + "\"");
 }
 
 void Walk::button() {
-    HWND d = dialog(), edit = GetDlgItem(d, IDC_INDEX);
     static const char *const kNames[] = {
         "Apply", "Automatic Update", "Extended Info", "Ok", "Escape", "Enter", "close box"};
     const int b = pick(7);
     log(kNames[b]);
-    static const int kIds[] = {IDC_APPLY, IDC_AUTOUPDATE, IDC_EXTENDEDINFO, IDC_SELECT_OK};
-    if (b < 4) send(GetDlgItem(d, kIds[b]), BM_CLICK);
-    if (b == 4 || b == 5) PostMessageA(edit, WM_KEYDOWN, b == 4 ? VK_ESCAPE : VK_RETURN, 1);
-    if (b == 6) PostMessageA(d, WM_SYSCOMMAND, SC_CLOSE, 0);
-    if (b >= 3) check(drive::wait_hidden(d), std::string(kNames[b]) + " did not hide the dialog");
+    check(in_dialog(*v_, dialog(), "paxoXEc"[b]), "the viewer does not answer");
+    if (b >= 3) check(wait_hidden(dialog()), std::string(kNames[b]) + " did not hide the dialog");
 }
 
 void Walk::scroll_or_size() {
@@ -445,7 +361,7 @@ void Walk::scroll_or_size() {
     } else if (what < 9) {
         const int w = 100 + pick(600), h = 80 + pick(500);
         log("size " + std::to_string(w) + " x " + std::to_string(h));
-        SetWindowPos(main, nullptr, 0, 0, w, h, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        v_->resize(w, h);
         RECT r;
         GetWindowRect(main, &r);
         check(r.right - r.left >= 196 && r.bottom - r.top >= 128, "smaller than 196 x 128");
@@ -459,22 +375,14 @@ void Walk::scroll_or_size() {
     }
 }
 
-// What is wrong with a bitmap file that should hold `bits` bits per pixel.
+// What is wrong with a bitmap file that should hold `bits` bits per pixel
+// (the saves' bytes are checked one by one in the save tests).
 std::string bitmap_fault(const std::vector<uint8_t> &f, int bits) {
-    auto u32 = [&](size_t at) {
-        return f[at] | f[at + 1] << 8 | f[at + 2] << 16 | uint32_t(f[at + 3]) << 24;
-    };
     if (f.size() < 54 || f[0] != 'B' || f[1] != 'M') return "no bitmap file header";
-    if (u32(2) != f.size()) return "the header's size is not the file's";
-    if (u32(14) != 40 || f[26] != 1) return "not a BITMAPINFOHEADER of one plane";
+    if ((f[2] | f[3] << 8 | f[4] << 16 | uint32_t(f[5]) << 24) != f.size())
+        return "the header's size is not the file's";
     if (f[28] != bits)
         return std::to_string(f[28]) + " bits per pixel, not " + std::to_string(bits);
-    const int64_t w = int32_t(u32(18)), h = int32_t(u32(22));
-    const uint64_t row = uint64_t((w * bits + 31) / 32 * 4), off = u32(10);
-    if (w <= 0 || h == 0 || off < 54 || off + row * uint64_t(h < 0 ? -h : h) != f.size())
-        return "rows of " + std::to_string(row) + " bytes for " + std::to_string(w) + " x " +
-               std::to_string(h) + " pixels from offset " + std::to_string(off) +
-               " do not fill the " + std::to_string(f.size()) + " bytes";
     return "";
 }
 
@@ -489,21 +397,21 @@ void Walk::save() {
     GetWindowRect(v_->main(), &r);
     SetWindowPos(dialog(), nullptr, r.right + 8, r.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const bool bareBefore = drive::wait_for_client(v_->main(), bare, 0).empty();
+    const bool bareBefore = wait_for_client(v_->main(), bare, 0).empty();
     log("save as " + path + ", filter " + std::to_string(filter));
-    drive::save_dialog d = drive::save_object(*v_, path, filter);
+    save_dialog d = save_object(*v_, path, filter);
     if (d.filters.empty()) {
         // Nothing on display (the load's apply found no number in the index
         // text): the viewer says so instead.
-        drive::message m = drive::next_message(*v_, 0);
-        check(m.text == "Error saving object.", "neither the save dialog nor its error came");
+        message m = next_message(*v_, 0);
+        check(m.text == kSaveError, "neither the save dialog nor its error came");
         check(bareBefore || !loaded_.saveable, "an object is on display, but Save Object says no");
-        check(drive::answer(m, IDOK), "the save error did not go");
+        check(answer(m, IDOK), "the save error did not go");
         return;
     }
     check(d.came, "the save dialog did not go");
-    drive::wait_until([&] { return readable(path) || drive::find_message_box(v_->pid(), 0); });
-    drive::message m = drive::next_message(*v_, 0);
+    wait_until([&] { return readable(path) || find_message_box(v_->pid(), 0); });
+    message m = next_message(*v_, 0);
     if (readable(path)) {
         check(!m.box, "a message after a save that worked: \"" + m.text + "\"");
         const int depths[] = {32, 24, 16, 8};
@@ -514,10 +422,10 @@ void Walk::save() {
         check(fault.empty(), path + ": " + fault);
         DeleteFileA(path.c_str());
     } else {
-        check(m.text == "Error saving object." && m.caption == "Error",
+        check(m.text == kSaveError && m.caption == "Error",
               "no file and no error for " + path + " (\"" + m.text + "\")");
         check(where >= 3 || !loaded_.saveable, "a save of " + loaded_.name + " failed");
-        check(drive::answer(m, IDOK), "the save error did not go");
+        check(answer(m, IDOK), "the save error did not go");
     }
     WIN32_FIND_DATAA fd;
     HANDLE find = FindFirstFileA((g_scratch + "\\*.tmp").c_str(), &fd);
@@ -526,10 +434,9 @@ void Walk::save() {
 
 void Walk::no_stray_window() {
     check(IsWindow(v_->main()) != FALSE, "the main window is gone");
-    for (HWND w : shown_windows())
-        check(w == v_->main() || w == dialog() || drive::window_class(w) != "#32770",
-              "a stray window: \"" + drive::window_text(w) + "\" \"" + drive::message_text(w) +
-                  "\"");
+    for (HWND w : shown_windows(v_->pid()))
+        check(w == v_->main() || w == dialog() || window_class(w) != "#32770",
+              "a stray window: \"" + window_text(w) + "\" \"" + message_text(w) + "\"");
 }
 
 void Walk::finish() {
@@ -562,15 +469,13 @@ void Walk::finish() {
     // A group plays; the probe sees it from inside the viewer.
     log("the sample's group 0 plays");
     chosen_ = good_[0];
-    check(drive::load_art(*v_, chosen_.files.bmp, chosen_.files.prt), "a dialog did not come");
+    check(load_art(*v_, chosen_.files.bmp, chosen_.files.prt), "a dialog did not come");
     answer_load(true, true);
-    HWND d = drive::select_kind(*v_, ID_SELECT_GROUP, "Select Group");
-    check(d != nullptr, "no dialog for Select Group");
-    send(GetDlgItem(d, IDC_INDEX), WM_SETTEXT, 0, LPARAM("0"));
-    send(GetDlgItem(d, IDC_APPLY), BM_CLICK);
-    probe_report *report = drive::probe(*v_);
+    HWND d = select_kind(*v_, OBJ_GROUP);
+    check(d && in_dialog(*v_, d, 's', "0") && in_dialog(*v_, d, 'p'), "no group plays");
+    probe_report *report = probe(*v_);
     check(report != nullptr, "the probe did not load into the viewer");
-    check(drive::animation_playing(*v_), "the probe sees no animation while a group plays");
+    check(animation_playing(*v_), "the probe sees no animation while a group plays");
 
     static const char *const kWays[] = {"File, Exit", "Escape", "Enter", "the close box"};
     const int way = pick(4);

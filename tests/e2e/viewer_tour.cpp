@@ -10,40 +10,22 @@
 #include "resource.h"
 
 #include <cstdio>
-#include <string>
 
 namespace {
 
 // The part of the screen that holds the main window and the selection
 // dialog beside it.
-bool save_screen(HWND main, HWND beside, const std::string &file) {
+void save_screen(HWND main, HWND beside, const std::string &file) {
     RECT r, b;
     GetWindowRect(main, &r);
     if (beside && IsWindowVisible(beside) && GetWindowRect(beside, &b)) UnionRect(&r, &r, &b);
     InflateRect(&r, 12, 12);
-    drive::picture p;
-    p.width = r.right - r.left;
-    p.height = r.bottom - r.top;
-    HDC screen = GetDC(nullptr);
-    p.pixels.resize(size_t(p.width) * p.height);
-    for (int y = 0; y < p.height; ++y)
-        for (int x = 0; x < p.width; ++x)
-            p.pixels[size_t(y) * p.width + x] =
-                drive::rgb_of(GetPixel(screen, r.left + x, r.top + y));
-    ReleaseDC(nullptr, screen);
-    bool ok = drive::save_bitmap(p, file);
+    const bool ok = drive::save_bitmap(drive::capture(r), file);
     printf("%s %s\n", ok ? "wrote" : "could not write", file.c_str());
-    return ok;
 }
 
-// Types an index into the selection dialog; with Automatic Update on, the
-// viewer applies it at once.
-void type_index(HWND select, const char *index) {
-    SendMessageA(GetDlgItem(select, IDC_INDEX), WM_SETTEXT, 0, LPARAM(index));
-}
-
-int fail(const char *step) {
-    fprintf(stderr, "viewer_tour: %s\n", step);
+int fail(const std::string &step) {
+    fprintf(stderr, "viewer_tour: %s\n", step.c_str());
     return 1;
 }
 
@@ -54,43 +36,35 @@ int main(int argc, char **argv) {
         fprintf(stderr, "usage: viewer_tour SAMPLE_DIR OUT_DIR\n");
         return 2;
     }
-    std::string samples = drive::wine_path(argv[1]), out = drive::wine_path(argv[2]);
-    char exe[MAX_PATH];
-    GetModuleFileNameA(nullptr, exe, MAX_PATH);
-    std::string viewerExe = exe;
-    viewerExe.replace(viewerExe.find_last_of('\\') + 1, std::string::npos, "zevart_viewer.exe");
-
-    drive::viewer v(viewerExe, samples);
+    const std::string samples = drive::wine_path(argv[1]), out = drive::wine_path(argv[2]);
+    drive::viewer v(samples);
     if (!v.started()) return fail("the viewer did not start");
-    // Room for the scene frame.
-    SetWindowPos(v.main(), nullptr, 0, 0, 420, 320, SWP_NOMOVE | SWP_NOZORDER);
-
-    std::string why;
-    if (!drive::load_ok(v, samples + "\\zev_art.bmp", samples + "\\zev_art.prt", &why))
-        return fail(why.c_str());
+    v.resize(420, 320); // room for the scene frame
+    const std::string why = drive::load_ok(v, samples + "\\zev_art.bmp", samples + "\\zev_art.prt");
+    if (!why.empty()) return fail(why);
     // Image 0 stands on its orange background once the message box is gone.
-    std::string shown =
-        drive::wait_for_client(v.main(), [](const drive::picture &p, std::string &) {
-            for (uint32_t px : p.pixels)
-                if (px == 0xFF7F00) return true;
-            return false;
-        });
-    if (!shown.empty()) return fail("image 0 does not show");
+    if (!drive::wait_for_client(v.main(), [](const drive::picture &p, std::string &) {
+             for (uint32_t px : p.pixels)
+                 if (px == BACKGROUND_ORANGE) return true;
+             return false;
+         }).empty())
+        return fail("image 0 does not show");
     save_screen(v.main(), nullptr, out + "\\1-image.bmp");
 
-    // Frame 24 is the day scene: a house, a tree and a walker with shadows.
-    HWND select = drive::select_kind(v, ID_SELECT_FRAME, "Select Frame");
-    if (!select) return fail("Select, Frame");
-    type_index(select, "24");
-    Sleep(300);
-    save_screen(v.main(), select, out + "\\2-frame.bmp");
-
-    // Group 0, the walk cycle, plays.
-    if (!drive::select_kind(v, ID_SELECT_GROUP, "Select Group")) return fail("Select, Group");
-    type_index(select, "0");
-    Sleep(700);
-    save_screen(v.main(), select, out + "\\3-group.bmp");
-
+    // Frame 24 is the day scene: a house, a tree and a walker with shadows;
+    // group 0, the walk cycle, plays. Automatic Update applies each at once.
+    const struct {
+        int kind;
+        const char *index, *shot;
+        int ms;
+    } steps[] = {{OBJ_FRAME, "24", "\\2-frame.bmp", 300}, {OBJ_GROUP, "0", "\\3-group.bmp", 700}};
+    for (const auto &s : steps) {
+        HWND select = drive::select_kind(v, s.kind);
+        if (!select) return fail(drive::kind(s.kind).caption);
+        drive::in_dialog(v, select, 's', s.index);
+        Sleep(DWORD(s.ms));
+        save_screen(v.main(), select, out + s.shot);
+    }
     v.command(ID_FILE_EXIT);
     DWORD code = 1;
     if (!v.wait_exit(&code) || code != 0) return fail("the viewer did not end cleanly");

@@ -5,6 +5,7 @@
 // byte.
 #include "art_handle.h"
 #include "artset_writer.h"
+#include "dc_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +24,7 @@ struct screen {
     BITMAPINFO info{};
     std::vector<RGBQUAD> px;
 
-    screen(int w, int h) : width(w), height(h), px(size_t(w) * h) {
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), w, -h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    }
+    screen(int w, int h) : width(w), height(h), info(top_down(w, h)), px(size_t(w) * h) {}
     RGBQUAD &at(int x, int y) { return px[size_t(y) * width + x]; }
 };
 
@@ -44,35 +43,14 @@ void put(HDC dc, const screen &s) {
                       DIB_RGB_COLORS);
 }
 
-// What dc shows in its w x h block at (0, 0), without fourth bytes.
 screen grab(HDC dc, int w, int h) {
     screen s(w, h);
-    HDC memory = CreateCompatibleDC(dc);
-    void *bits = nullptr;
-    HBITMAP section = CreateDIBSection(memory, &s.info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ previous = SelectObject(memory, section);
-    BitBlt(memory, 0, 0, w, h, dc, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::memcpy(s.px.data(), bits, s.px.size() * 4);
-    SelectObject(memory, previous);
-    DeleteObject(section);
-    DeleteDC(memory);
-    for (RGBQUAD &q : s.px) q.rgbReserved = 0;
+    s.px = read_dc(dc, w, h);
     return s;
 }
 
-// Empty when both show the same colours; else the first pixel that differs.
 std::string first_difference(const screen &got, const screen &want) {
-    for (size_t i = 0; i < got.px.size(); ++i) {
-        const RGBQUAD &a = got.px[i], &b = want.px[i];
-        if (a.rgbBlue != b.rgbBlue || a.rgbGreen != b.rgbGreen || a.rgbRed != b.rgbRed)
-            return "pixel (" + std::to_string(i % got.width) + ", " +
-                   std::to_string(i / got.width) + ") is " + std::to_string(a.rgbBlue) + "/" +
-                   std::to_string(a.rgbGreen) + "/" + std::to_string(a.rgbRed) + ", not " +
-                   std::to_string(b.rgbBlue) + "/" + std::to_string(b.rgbGreen) + "/" +
-                   std::to_string(b.rgbRed);
-    }
-    return "";
+    return pixel_difference(got.px, want.px, got.width);
 }
 
 // Draws a record on a context, or the same on a surface.

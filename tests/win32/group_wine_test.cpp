@@ -3,6 +3,7 @@
 // is read back from their device contexts. Which group runs where is the
 // engine's business, tested without windows; here the window system's side.
 #include "art_handle.h"
+#include "dc_pixels.h"
 
 #include <gtest/gtest.h>
 
@@ -36,40 +37,18 @@ bool pump(int ticks = 0) {
     }
 }
 
-BITMAPINFO top_down(int width, int height) {
-    BITMAPINFO info{};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    return info;
-}
-
-// What the window's client area shows, top row first, without fourth bytes.
+// What the window's client area shows.
 std::vector<RGBQUAD> read_window(HWND w) {
     RECT r;
     GetClientRect(w, &r);
-    BITMAPINFO info = top_down(r.right, r.bottom);
-    void *bits = nullptr;
-    HDC screen = GetDC(w), mem = CreateCompatibleDC(screen);
-    HBITMAP section = CreateDIBSection(mem, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(mem, section);
-    BitBlt(mem, 0, 0, r.right, r.bottom, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    std::vector<RGBQUAD> out(static_cast<RGBQUAD *>(bits),
-                             static_cast<RGBQUAD *>(bits) + size_t(r.right) * r.bottom);
-    for (RGBQUAD &q : out) q.rgbReserved = 0;
-    SelectObject(mem, old);
-    DeleteObject(section);
-    DeleteDC(mem);
-    ReleaseDC(w, screen);
-    return out;
+    HDC dc = GetDC(w);
+    std::vector<RGBQUAD> px = read_dc(dc, r.right, r.bottom);
+    ReleaseDC(w, dc);
+    return px;
 }
 
-// "" when the pictures match, else the first pixel that differs.
 std::string diff(const std::vector<RGBQUAD> &got, const std::vector<RGBQUAD> &want, int width) {
-    if (got.size() != want.size()) return "picture of another size";
-    for (size_t i = 0; i < want.size(); ++i)
-        if (memcmp(&got[i], &want[i], 4) != 0)
-            return "pixel (" + std::to_string(i % width) + ", " + std::to_string(i / width) + ")";
-    return "";
+    return pixel_difference(got, want, width);
 }
 
 class GroupWindows : public ::testing::Test {
