@@ -57,7 +57,7 @@ void set_manifest(folder &f, const json &m) {
 bytes png_of(const indexed_picture &pic) {
     bytes out;
     std::string err;
-    EXPECT_TRUE(png_encode_indexed(pic, out, err)) << err;
+    EXPECT_TRUE(png_encode_indexed(pic, png_settings{}, out, err)) << err;
     return out;
 }
 
