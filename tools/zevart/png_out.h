@@ -3,8 +3,9 @@
 // A picture of at most 256 colours is written indexed, which is exact; only
 // one with more is written as RGBA. Rows are stored unfiltered: sprites are
 // runs of flat colour along rows, which deflate's matches find as they are.
-// Deflate is libdeflate's where the build has it (one call a picture, several
-// times zlib's speed at the same size), else zlib's.
+// Deflate is libdeflate's where the build has it (one call a picture; on the
+// generated noise sprites about 1.3 times zlib's speed at the same level and
+// size, more on flat art), else zlib's.
 #pragma once
 
 #include "render.h"
