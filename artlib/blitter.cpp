@@ -172,11 +172,18 @@ const blit_kernels kSse2 = {BLIT_SSE2, "sse2", blit_indexed_rows, blit_shadow_ro
                             blit_bgrx_to_bgr};
 const blit_kernels kAvx2 = {BLIT_AVX2, "avx2", blit_indexed_rows_avx2, blit_shadow_rows_avx2,
                             blit_bgrx_to_bgr_avx2};
+// Shadows and the conversion gain nothing from wider registers (memory holds
+// them back at the sizes that matter): theirs are the AVX2 loops.
+const blit_kernels kAvx512 = {BLIT_AVX512, "avx512", blit_indexed_rows_avx512,
+                              blit_shadow_rows_avx2, blit_bgrx_to_bgr_avx2};
 #endif
 
 blit_level best_level() {
 #ifdef ZEVART_X86_KERNELS
     __builtin_cpu_init();
+    if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vbmi"))
+        return BLIT_AVX512;
     if (__builtin_cpu_supports("avx2")) return BLIT_AVX2;
     if (__builtin_cpu_supports("sse2")) return BLIT_SSE2;
 #endif
@@ -184,7 +191,7 @@ blit_level best_level() {
 }
 
 std::atomic<const blit_kernels *> &in_use() {
-    static std::atomic<const blit_kernels *> kernels{&blit_kernels_for(BLIT_AVX2)};
+    static std::atomic<const blit_kernels *> kernels{&blit_kernels_for(BLIT_BEST)};
     return kernels;
 }
 
@@ -194,6 +201,7 @@ const blit_kernels &blit_kernels_for(blit_level level) {
     static const blit_level best = best_level();
     if (level > best) level = best;
 #ifdef ZEVART_X86_KERNELS
+    if (level == BLIT_AVX512) return kAvx512;
     if (level == BLIT_AVX2) return kAvx2;
     if (level == BLIT_SSE2) return kSse2;
 #endif

@@ -2,7 +2,8 @@
 // first, so the loops run over exactly the pixels to draw and test no bounds.
 //
 // Each loop has a portable form, the reference, and on x86 faster forms for
-// processors with SSE2 or AVX2; every form gives exactly the same pixels.
+// processors with SSE2, AVX2 or AVX-512; every form gives exactly the same
+// pixels.
 // Callers ask blitter() for the loops: the best set this processor runs,
 // picked once, on first use.
 #pragma once
@@ -42,7 +43,9 @@ typedef void (*shadow_rows_fn)(const blit_rows &r, unsigned firstBit);
 // green, red), the fourth byte dropped.
 typedef void (*bgrx_to_bgr_fn)(const uint8_t *src, uint8_t *dst, size_t count);
 
-enum blit_level { BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2 };
+// AVX512: AVX-512 with byte permutes (VBMI) for the 8-bit loop, the AVX2
+// forms for the others.
+enum blit_level { BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2, BLIT_AVX512, BLIT_BEST = BLIT_AVX512 };
 
 struct blit_kernels {
     blit_level level;
@@ -114,4 +117,5 @@ void blit_shadow_rows_sse2(const blit_rows &r, unsigned firstBit);
 void blit_indexed_rows_avx2(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount);
 void blit_shadow_rows_avx2(const blit_rows &r, unsigned firstBit);
 void blit_bgrx_to_bgr_avx2(const uint8_t *src, uint8_t *dst, size_t count);
+void blit_indexed_rows_avx512(const blit_rows &r, const RGBQUAD *colors, uint32_t colorCount);
 #endif

@@ -101,7 +101,7 @@ struct bmp_bench {
             throw std::runtime_error(std::string(who) + " did not write " + std::to_string(bits) +
                                      " bits");
     }
-    void ours(int depth, blit_level level = BLIT_AVX2) {
+    void ours(int depth, blit_level level = BLIT_BEST) {
         blit_use_level(level); // the 24-bit conversion has a form per level
         const std::string p = path(depth == 32              ? "ours32"
                                    : depth == 16            ? "ours16"

@@ -79,7 +79,7 @@ TEST(BmpWriter, FilesMatchTheReference) {
                     c.existing = (w + h) % 2;
                     EXPECT_EQ(check_writer_call(c, dir.path()), "") << what(c) << ", " << level;
                 }
-    blit_use_level(BLIT_AVX2);
+    blit_use_level(BLIT_BEST);
     for (int writer : {1, 2})
         for (DWORD colors : {0, 2, 16, 256, 65535})
             for (LONG w : {0, 1, 32, 33, 64, 65})

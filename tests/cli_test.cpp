@@ -20,6 +20,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <set>
 #include <sstream>
 
 #ifndef _WIN32
@@ -733,6 +734,13 @@ TEST(CliFormats, PngApngGifAndSheetsAreTheLibrarysDrawing) {
             rgba_picture png;
             EXPECT_TRUE(decode_png(out.file(p.name + ".png"), png, err)) << err;
             EXPECT_EQ(png_differs(png, p), "") << p.name;
+            // Indexed (colour type 3) exactly where it holds every colour.
+            std::set<uint32_t> colours;
+            for (size_t i = 0; i < png.px.size(); i += 4)
+                colours.insert(uint32_t(png.px[i]) | png.px[i + 1] << 8 | png.px[i + 2] << 16 |
+                               uint32_t(png.px[i + 3]) << 24);
+            EXPECT_EQ(read_file(out.file(p.name + ".png")).at(25), colours.size() <= 256 ? 3 : 6)
+                << p.name << ": " << colours.size() << " colours";
         }
         for (uint32_t g = 0; g < art.groupCount; ++g) {
             const std::string name = stem("group", g);

@@ -74,7 +74,7 @@ TEST(DrawSweep, EveryLoopMatchesTheReferenceOverSizesClipsAndRowOrders) {
     art_handle h;
     ASSERT_EQ(load_set(h, sweep_set()), ART_OK);
     struct restore {
-        ~restore() { blit_use_level(BLIT_AVX2); } // the best this processor has
+        ~restore() { blit_use_level(BLIT_BEST); } // the best this processor has
     } restoreLevel;
     int failures = 0;
     for (blit_level level : testing_support::blit_levels()) {

@@ -29,9 +29,10 @@ bool fail(std::string &err, const std::string &why) {
 bool png_from_memory(const std::vector<uint8_t> &bytes, rgba_picture &out, std::string &err) {
     png_image im{};
     im.version = PNG_IMAGE_VERSION;
-    bool ok = png_image_begin_read_from_memory(&im, bytes.data(), bytes.size()) &&
-              im.format == PNG_FORMAT_RGBA;
+    // Any colour type, palette or true colour, read back as RGBA.
+    bool ok = png_image_begin_read_from_memory(&im, bytes.data(), bytes.size());
     if (ok) {
+        im.format = PNG_FORMAT_RGBA;
         out.width = im.width, out.height = im.height;
         out.px.resize(PNG_IMAGE_SIZE(im));
         ok = png_image_finish_read(&im, nullptr, out.px.data(), 0, nullptr);
@@ -59,7 +60,7 @@ bool decode_png(const std::string &path, rgba_picture &out, std::string &err) {
 bool decode_apng(const std::string &path, apng_file &out, std::string &err) {
     const std::vector<uint8_t> b = read_bytes(path);
     if (b.size() < 8 || std::memcmp(b.data(), kSignature, 8) != 0) return fail(err, "no PNG");
-    std::vector<uint8_t> ihdr, data; // data: the current frame's compressed rows
+    std::vector<uint8_t> ihdr, plte, trns, data; // data: the current frame's compressed rows
     uint32_t frames = 0, sequence = 0;
     bool actl = false, inFrame = false, ended = false;
     auto finish = [&] { // the frame so far as a PNG of its own
@@ -67,6 +68,8 @@ bool decode_apng(const std::string &path, apng_file &out, std::string &err) {
         inFrame = false;
         std::vector<uint8_t> png(kSignature, kSignature + 8);
         add_chunk(png, "IHDR", ihdr);
+        if (!plte.empty()) add_chunk(png, "PLTE", plte);
+        if (!trns.empty()) add_chunk(png, "tRNS", trns);
         add_chunk(png, "IDAT", data);
         add_chunk(png, "IEND", {});
         data.clear();
@@ -82,6 +85,8 @@ bool decode_apng(const std::string &path, apng_file &out, std::string &err) {
             return fail(err, "bad CRC in " + type);
         if (type == "IHDR") {
             ihdr.assign(d, d + len);
+        } else if (type == "PLTE" || type == "tRNS") {
+            (type == "PLTE" ? plte : trns).assign(d, d + len);
         } else if (type == "acTL") {
             actl = true;
             frames = be32(d), out.plays = be32(d + 4);

@@ -69,7 +69,7 @@ bool pack_edited(const artgen::art_set &set, const edit &change, pack_result &r,
 bytes png_of(const indexed_picture &pic) {
     bytes out;
     std::string err;
-    EXPECT_TRUE(png_encode_indexed(pic, out, err)) << err;
+    EXPECT_TRUE(png_encode_indexed(pic, png_settings{}, out, err)) << err;
     return out;
 }
 

@@ -68,7 +68,7 @@ size_t blocks_end(const artgen::art_set &set) {
 
 std::vector<blit_level> blit_levels() {
     std::vector<blit_level> out;
-    for (blit_level l : {BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2})
+    for (blit_level l : {BLIT_PORTABLE, BLIT_SSE2, BLIT_AVX2, BLIT_AVX512})
         if (blit_kernels_for(l).level == l) out.push_back(l);
     return out;
 }

@@ -7,61 +7,6 @@
 
 // libpng reports errors by longjmp back here: nothing with a destructor lives
 // between the setjmp and the calls that may jump.
-bool png_encode_indexed(const indexed_picture &pic, std::vector<uint8_t> &out, std::string &err) {
-    if (pic.palette.empty() || pic.palette.size() > 256) {
-        err = "an indexed PNG needs 1 to 256 palette entries";
-        return false;
-    }
-    png_color plte[256];
-    png_byte trns[256];
-    for (size_t i = 0; i < pic.palette.size(); ++i) {
-        plte[i] = {pic.palette[i].r, pic.palette[i].g, pic.palette[i].b};
-        trns[i] = pic.palette[i].a;
-    }
-    // 1-bit rows are packed by hand: libpng takes them as stored bytes.
-    const size_t rowBytes = pic.bitDepth == 1 ? (size_t(pic.width) + 7) / 8 : pic.width;
-    std::vector<uint8_t> row(rowBytes);
-    png_io state;
-    state.out = &out;
-    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &state, png_io_error, png_io_warning);
-    png_infop info = png ? png_create_info_struct(png) : nullptr;
-    if (!info) {
-        png_destroy_write_struct(&png, nullptr);
-        err = "not enough memory for libpng";
-        return false;
-    }
-    if (setjmp(png_jmpbuf(png))) {
-        png_destroy_write_struct(&png, &info);
-        err = std::string("PNG encoding failed: ") + state.message;
-        return false;
-    }
-    png_set_write_fn(png, &state, png_io_append, png_io_flush);
-    png_set_user_limits(png, 0x7FFFFFFF, 0x7FFFFFFF);
-    png_set_compression_level(png, 1);
-    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
-    png_set_IHDR(png, info, pic.width, pic.height, pic.bitDepth, PNG_COLOR_TYPE_PALETTE,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_set_PLTE(png, info, plte, int(pic.palette.size()));
-    int trnsCount = int(pic.palette.size());
-    while (trnsCount > 0 && trns[trnsCount - 1] == 255) --trnsCount; // trailing opaque: implied
-    if (trnsCount) png_set_tRNS(png, info, trns, trnsCount, nullptr);
-    png_write_info(png, info);
-    for (uint32_t y = 0; y < pic.height; ++y) {
-        const uint8_t *src = pic.px.data() + size_t(y) * pic.width;
-        if (pic.bitDepth == 1) {
-            std::memset(row.data(), 0, rowBytes);
-            for (uint32_t x = 0; x < pic.width; ++x)
-                if (src[x]) row[x / 8] |= uint8_t(0x80 >> (x % 8));
-        } else {
-            std::memcpy(row.data(), src, rowBytes);
-        }
-        png_write_row(png, row.data());
-    }
-    png_write_end(png, info);
-    png_destroy_write_struct(&png, &info);
-    return true;
-}
-
 bool png_decode(const std::vector<uint8_t> &file, decoded_png &out, std::string &err) {
     if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0) {
         err = "not a PNG file";

@@ -214,6 +214,71 @@ bool out_file::commit(bool replace, std::string &err) {
     return true;
 }
 
+namespace {
+
+#if defined(__linux__) && defined(O_TMPFILE)
+// 1: written; 0: the name is taken; -1: failed with `err`; -2: this file
+// system or system cannot, try the ordinary way.
+int write_unnamed(const std::string &path, const void *data, size_t n, std::string &err) {
+    const size_t slash = path.find_last_of('/');
+    const std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return -2;
+        err = "cannot create a file in " + dir + ": " + std::strerror(errno);
+        return -1;
+    }
+    const char *p = static_cast<const char *>(data);
+    int result = 1, e = 0;
+    for (size_t left = n; left > 0 && result == 1;) {
+        const ssize_t put = ::write(fd, p, left);
+        if (put < 0 && errno == EINTR) continue;
+        if (put <= 0) {
+            e = put < 0 ? errno : EIO;
+            result = -1;
+        } else {
+            p += put;
+            left -= size_t(put);
+        }
+    }
+    if (result == 1) {
+        // Linking through /proc needs no privilege (AT_EMPTY_PATH does), and
+        // fails as a no-replace rename does when the name is taken.
+        const std::string self = "/proc/self/fd/" + std::to_string(fd);
+        if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+            e = errno;
+            result = e == EEXIST ? 0 : e == ENOENT && access("/proc/self/fd", F_OK) != 0 ? -2 : -1;
+        }
+    }
+    ::close(fd); // an unnamed file that was not linked disappears here
+    if (result == -1) err = "cannot write " + path + ": " + std::strerror(e);
+    return result;
+}
+#endif
+
+} // namespace
+
+bool write_whole_file(const std::string &path, const void *data, size_t n, bool replace,
+                      std::string &err, bool *existed) {
+    if (existed) *existed = false;
+#if defined(__linux__) && defined(O_TMPFILE)
+    const int r = write_unnamed(path, data, n, err);
+    if (r == 1) return true;
+    if (r == -1) return false;
+    if (r == 0 && !replace) {
+        if (existed) *existed = true;
+        err = path + " exists (use --force to replace it)";
+        return false;
+    }
+#endif
+    out_file out;
+    if (!out.open(path, err)) return false;
+    out.write(data, n);
+    if (out.commit(replace, err)) return true;
+    if (existed) *existed = out.target_existed();
+    return false;
+}
+
 void out_file::discard() {
     if (file_ && inPlace_ && !ownsStream_)
         std::fflush(file_); // standard output stays open

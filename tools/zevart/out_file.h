@@ -48,6 +48,15 @@ private:
     bool targetExisted_ = false;
 };
 
+// `n` bytes as the file at `path`, by out_file's rules: whole or not at all,
+// an existing file replaced only with `replace` (`existed` then tells why it
+// failed). On Linux a new file is written unnamed (O_TMPFILE) and given its
+// name when complete: no temporary name to make, rename or leave behind,
+// even if the program is killed. Elsewhere, or over an existing file, through
+// out_file.
+bool write_whole_file(const std::string &path, const void *data, size_t n, bool replace,
+                      std::string &err, bool *existed = nullptr);
+
 // Whether anything (file, folder, link) is at `path`.
 bool path_taken(const std::string &path);
 

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 void png_io_error(png_structp png, png_const_charp message) {
     auto *io = static_cast<png_io *>(png_get_error_ptr(png));
@@ -11,20 +10,6 @@ void png_io_error(png_structp png, png_const_charp message) {
 }
 
 void png_io_warning(png_structp, png_const_charp) {}
-
-void png_io_append(png_structp png, png_bytep data, png_size_t n) {
-    auto *io = static_cast<png_io *>(png_get_io_ptr(png));
-    bool ok = true;
-    try {
-        io->out->insert(io->out->end(), data, data + n);
-    } catch (const std::bad_alloc &) {
-        ok = false;
-    }
-    // Not thrown through libpng's C frames: its own error path unwinds them.
-    if (!ok) png_error(png, "not enough memory for the encoded picture");
-}
-
-void png_io_flush(png_structp) {}
 
 void png_io_take(png_structp png, png_bytep data, png_size_t n) {
     auto *io = static_cast<png_io *>(png_get_io_ptr(png));

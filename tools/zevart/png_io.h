@@ -1,6 +1,6 @@
-// What the libpng writers and readers share: files kept in memory, and
-// libpng's error message kept for the caller (libpng reports an error by
-// longjmp back to the setjmp of the call that failed).
+// libpng's reader over a file in memory, and libpng's error message kept for
+// the caller (libpng reports an error by longjmp back to the setjmp of the
+// call that failed).
 #pragma once
 
 #include <png.h>
@@ -10,16 +10,13 @@
 #include <vector>
 
 struct png_io {
-    std::vector<uint8_t> *out = nullptr;     // encoded bytes are appended here
     const std::vector<uint8_t> *in = nullptr; // a file being decoded
     size_t pos = 0;                           // how much of `in` is read
     char message[200] = "libpng failed";
 };
 
-// Callbacks for png_create_*_struct (error pointer: the png_io) and
-// png_set_write_fn / png_set_read_fn (io pointer: the png_io).
+// Callbacks for png_create_read_struct (error pointer: the png_io) and
+// png_set_read_fn (io pointer: the png_io).
 void png_io_error(png_structp png, png_const_charp message);
 void png_io_warning(png_structp png, png_const_charp message);
-void png_io_append(png_structp png, png_bytep data, png_size_t n);
-void png_io_flush(png_structp png);
 void png_io_take(png_structp png, png_bytep data, png_size_t n);

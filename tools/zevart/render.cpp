@@ -54,8 +54,15 @@ std::string fit_problem(fit f, const RECT &rect, uint32_t scale) {
            std::to_string(kMaxSurfaceBytes >> 20) + " MiB a picture";
 }
 
-surface::surface(uint32_t w, uint32_t h, bool bottomUp, RGBQUAD fill)
-    : width(w), height(h), pixels(size_t(w) * h, fill), info{} {
+surface::surface(uint32_t w, uint32_t h, bool bottomUp, RGBQUAD fill) : info{} {
+    reset(w, h, bottomUp, fill);
+}
+
+void surface::reset(uint32_t w, uint32_t h, bool bottomUp, RGBQUAD fill) {
+    width = w;
+    height = h;
+    pixels.assign(size_t(w) * h, fill);
+    info = BITMAPINFO{};
     BITMAPINFOHEADER &bh = info.bmiHeader;
     bh.biSize = sizeof(BITMAPINFOHEADER);
     bh.biWidth = LONG(w);
@@ -114,9 +121,13 @@ uint32_t checked_size(const still &s, uint32_t &h) {
 rgba_image render_transparent(art_handle &art, const still &s) {
     rgba_image out;
     out.width = checked_size(s, out.height);
-    surface black(out.width, out.height, false, kBlack);
+    // The two surfaces live as long as the thread: a picture then costs no
+    // fresh memory from the system (on a virtual machine each fresh page, and
+    // each page handed back, is slow), unless it is larger than any before.
+    thread_local surface black(0, 0, false, kBlack), white(0, 0, false, kWhite);
+    black.reset(out.width, out.height, false, kBlack);
     draw_still(art, s, black);
-    surface white(out.width, out.height, false, kWhite);
+    white.reset(out.width, out.height, false, kWhite);
     draw_still(art, s, white);
     out.px.resize(black.pixels.size() * 4);
     uint8_t *dst = out.px.data();
@@ -132,6 +143,8 @@ rgba_image render_transparent(art_handle &art, const still &s) {
             derive_rgba(b, w, dst);
         }
     }
+    if (black.pixels.capacity() > (size_t(16) << 20) / sizeof(RGBQUAD)) // keep no giant
+        black.pixels = {}, white.pixels = {};
     return out;
 }
 

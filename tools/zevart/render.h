@@ -46,6 +46,8 @@ struct surface {
     BITMAPINFO info;
 
     surface(uint32_t w, uint32_t h, bool bottomUp, RGBQUAD fill);
+    // Another size and fill, in the memory it has where that is enough.
+    void reset(uint32_t w, uint32_t h, bool bottomUp, RGBQUAD fill);
 };
 
 constexpr RGBQUAD kViewerOrange = {0x00, 0x7F, 0xFF, 0x00}; // 0x00FF7F00

@@ -186,7 +186,7 @@ bool image_png(const artgen::image &im, const artgen::palette &pal, const uint8_
             pic.palette[c] = {pal.data[4 * c], pal.data[4 * c + 1], pal.data[4 * c + 2],
                               uint8_t(c ? 255 : 0)};
     }
-    return png_encode_indexed(pic, png, err);
+    return png_encode_indexed(pic, png_settings{}, png, err);
 }
 
 std::vector<uint8_t> text_bytes(const std::string &s) {
