@@ -15,6 +15,12 @@ void __cxa_throw(void *, void *, void (*)(void *)) {
     __builtin_trap();
 }
 
+// thread_local objects: the module's one thread lives as long as the page,
+// so they are never destroyed, like its statics.
+int __cxa_thread_atexit(void (*)(void *), void *, void *) {
+    return 0;
+}
+
 int setjmp(jmp_buf) {
     return 0;
 }
