@@ -328,6 +328,20 @@ TEST_F(Groups, CallbacksComeFromTheStartThatMadeTheRecord) {
     EXPECT_TRUE(host.shows.empty());
 }
 
+TEST_F(Groups, DrawRectangleIsTheUnionOfFramesThatCoverSomething) {
+    const std::pair<int, RECT> cases[] = {{RECTS, {-5, 0, 10, 20}},
+                                          {SOLID, {0, 0, 4, 4}},
+                                          {NO_FRAMES, {0, 0, 0, 0}},
+                                          {NO_PICS, {0, 0, 0, 0}},
+                                          {HOLLOW, {3, 4, 13, 12}}};
+    for (auto [g, want] : cases) {
+        RECT r{-99, -99, -99, -99};
+        EXPECT_TRUE(art.groups[g].getDrawRect(&r));
+        EXPECT_EQ(memcmp(&r, &want, sizeof r), 0) << "group " << g << ": " << r.left << ", "
+                                                  << r.top << ", " << r.right << ", " << r.bottom;
+    }
+}
+
 TEST_F(Groups, GroupsWithoutFramesOrPicturesShowOnlyTheBackground) {
     host.clients[window(1)] = {6, 5};
     EXPECT_EQ(start(NO_FRAMES, 1, 0, 0, paint_background), 1u);
