@@ -391,13 +391,12 @@ void Walk::save() {
     const std::string path = where < 3 ? g_scratch + "\\saved-" + std::to_string(++saved_) + ".bmp"
                              : where == 3 ? g_scratch + "\\no-such-folder\\saved.bmp"
                                           : std::string("Z:\\proc\\zevart-stress.bmp");
-    // Whether anything is on display, read with the selection dialog beside
-    // the main window.
+    // The selection dialog beside the main window, so that the screen shows
+    // the whole client area when it is read.
     RECT r;
     GetWindowRect(v_->main(), &r);
     SetWindowPos(dialog(), nullptr, r.right + 8, r.top, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
-    const bool bareBefore = wait_for_client(v_->main(), bare, 0).empty();
     log("save as " + path + ", filter " + std::to_string(filter));
     save_dialog d = save_object(*v_, path, filter);
     if (d.filters.empty()) {
@@ -405,8 +404,11 @@ void Walk::save() {
         // text): the viewer says so instead.
         message m = next_message(*v_, 0);
         check(m.text == kSaveError, "neither the save dialog nor its error came");
-        check(bareBefore || !loaded_.saveable, "an object is on display, but Save Object says no");
         check(answer(m, IDOK), "the save error did not go");
+        // Read once the message box has gone and the screen has caught up: a
+        // window just moved or restored shows on the screen a little later.
+        check(!loaded_.saveable || wait_for_client(v_->main(), bare).empty(),
+              "an object is on display, but Save Object says no");
         return;
     }
     check(d.came, "the save dialog did not go");
